@@ -1,0 +1,81 @@
+// Path-level file-system operations with Windows result codes: the temporary
+// directory, scratch files, directories, moving, deleting and searching.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/strings.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
+
+constexpr uint32_t kAttributeDirectory = 0x10;
+
+#ifdef _WIN32
+constexpr char16_t kSeparator = u'\\';
+constexpr char16_t kForeignSeparator = u'/';
+#else
+constexpr char16_t kSeparator = u'/';
+constexpr char16_t kForeignSeparator = u'\\';
+#endif
+
+inline bool EndsWithAnySeparator(const U16String& path) {
+  return path.EndsWith(u'/') || path.EndsWith(u'\\');
+}
+// Appends the build's separator unless the path is empty or ends in one.
+inline void EnsureTrailingSeparator(U16String& path) {
+  if (!path.IsEmpty() && !EndsWithAnySeparator(path)) path.Append(kSeparator);
+}
+
+// The temporary directory, ending in the separator.
+uint32_t GetTempDirectory(U16String* path);
+// Free bytes of the temporary directory's volume, saturated at 0xFFFFFFFF.
+uint32_t GetTempFreeSpace(uint32_t* bytes);
+// Makes a new, empty, uniquely named file whose name starts with prefix, in
+// directory or, when that cannot be used, where the system puts scratch
+// files. name receives the file's full path.
+uint32_t CreateTempFile(const U16String& directory, const U16String& prefix, U16String* name);
+// As CreateTempFile, but only ever inside directory.
+uint32_t CreateTempFileIn(const U16String& directory, const U16String& prefix, U16String* name);
+uint32_t MakeDirectoryPath(const U16String& path);
+uint32_t MovePath(const U16String& from, const U16String& to);
+uint32_t RemoveDirectoryPath(const U16String& path);
+uint32_t DeleteFilePath(const U16String& path);
+bool IsRootPath(const U16String& path);
+bool IsNetworkPath(const U16String& path);
+
+// True when a search for exactly this path finds an entry.
+bool PathExists(const U16String& path);
+
+// One open search over one directory: a directory part, a separator and a
+// name pattern. Every matching entry is reported, "." and ".." included.
+class DirectorySearch {
+ public:
+  DirectorySearch() = default;
+  DirectorySearch(const DirectorySearch&) = delete;
+  DirectorySearch& operator=(const DirectorySearch&) = delete;
+  ~DirectorySearch() { EndSearch(); }
+
+  bool FindFirst(const U16String& specification);
+  bool FindNext();
+  U16String CurrentName() const;
+  uint32_t CurrentAttributes() const;
+  void EndSearch();
+
+ private:
+#ifdef _WIN32
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  WIN32_FIND_DATAW data_{};
+#else
+  DIR* stream_ = nullptr;
+  NarrowString pattern_;
+  NarrowString directory_;
+  NarrowString specification_;
+  NarrowString name_;
+  struct stat status_ {};
+#endif
+};

@@ -1,0 +1,59 @@
+// Helpers shared by the tests: temporary folders, small files, environment.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/strings.h"
+
+// A fresh directory under the system's temporary folder, removed with all
+// its contents when the object dies.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // Path without a trailing slash.
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Sets (or with nullptr unsets) an environment variable for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool had_;
+};
+
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+void MakeDirs(const std::string& path);
+// Sets a file's modification (and access) time in whole seconds since 1970.
+void SetMTime(const std::string& path, int64_t seconds);
+int64_t GetMTime(const std::string& path);
+// Names under dir (recursively, relative, sorted); directories end in "/".
+std::vector<std::string> ListTree(const std::string& dir);
+
+U16String U16(const std::string& utf8);
+std::string Utf8(const U16String& text);
+
+// True when the named locale exists on this machine.
+bool LocaleExists(const char* name);
+
+// Runs a shell command and returns its exit status.
+int Shell(const std::string& command);
