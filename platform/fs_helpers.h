@@ -48,8 +48,12 @@ uint32_t DeleteFilePath(const U16String& path);
 bool IsRootPath(const U16String& path);
 bool IsNetworkPath(const U16String& path);
 
-// True when a search for exactly this path finds an entry.
+// True when an entry of exactly this name exists (no pattern matching, a
+// dangling link counts).
 bool PathExists(const U16String& path);
+// Creates one directory, private to the user, that must not exist yet:
+// 0, 183 when the name is taken, or another code.
+uint32_t CreatePrivateDirectory(const U16String& path);
 
 // One open search over one directory: a directory part, a separator and a
 // name pattern. Every matching entry is reported, "." and ".." included.

@@ -161,8 +161,14 @@ bool IsNetworkPath(const U16String&) {
 }
 
 bool PathExists(const U16String& path) {
-  DirectorySearch search;
-  return search.FindFirst(path);
+  struct stat status;
+  return !path.IsEmpty() && ::lstat(ToNarrow(path).Data(), &status) == 0;
+}
+
+uint32_t CreatePrivateDirectory(const U16String& path) {
+  if (::mkdir(ToNarrow(path).Data(), 0700) == 0) return 0;
+  if (errno == EEXIST) return kErrorAlreadyExists;
+  return errno == ENOENT ? kErrorPathNotFound : kErrorInvalidParameter;
 }
 
 bool DirectorySearch::FindFirst(const U16String& specification) {

@@ -180,4 +180,22 @@ TEST(Paths, RootAndExistence) {
   EXPECT_TRUE(PathExists(U16(dir / "f")));
   EXPECT_FALSE(PathExists(U16(dir / "g")));
   EXPECT_FALSE(PathExists(U16String()));
+  // Names are taken literally, not as patterns.
+  WriteFileBytes(dir / "a1.html", "");
+  EXPECT_FALSE(PathExists(U16(dir / "a[1].html")));
+  EXPECT_FALSE(PathExists(U16(dir / "a?.html")));
+  WriteFileBytes(dir / "a[1].html", "");
+  EXPECT_TRUE(PathExists(U16(dir / "a[1].html")));
+}
+
+TEST(Paths, PrivateDirectoryIsCreatedOnlyOnce) {
+  TempDir dir;
+  EXPECT_EQ(CreatePrivateDirectory(U16(dir / "brstp0")), 0u);
+  struct stat status;
+  ASSERT_EQ(stat((dir / "brstp0").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  EXPECT_EQ(CreatePrivateDirectory(U16(dir / "brstp0")), 183u);
+  WriteFileBytes(dir / "file", "");
+  EXPECT_EQ(CreatePrivateDirectory(U16(dir / "file")), 183u);
+  EXPECT_EQ(CreatePrivateDirectory(U16(dir / "missing/sub")), 3u);
 }
