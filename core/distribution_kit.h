@@ -1,0 +1,61 @@
+// The opened distribution kit: its descriptions, its file directory and the
+// work file (the inflated kit) from which the installer copies the files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/file_api.h"
+#include "platform/strings.h"
+
+struct KitDescription {
+  U16String languageCode;
+  U16String productName;
+  U16String vendorName;
+  U16String descriptionLink;  // relative to the template directory, "\" separated
+};
+
+struct KitEntry {
+  U16String name;  // relative to the template directory, "\" separated
+  FileTime lastWriteTime = 0;
+  uint32_t offset = 0;  // after reading: absolute position in the work file
+  uint32_t size = 0;
+};
+
+class DistributionKit {
+ public:
+  static constexpr uint32_t kCopyBufferSize = 0x100000;
+
+  DistributionKit();
+  ~DistributionKit();  // closes and deletes the work file
+  DistributionKit(const DistributionKit&) = delete;
+  DistributionKit& operator=(const DistributionKit&) = delete;
+
+  std::vector<KitDescription> descriptions;
+  std::vector<KitEntry> entries;
+  U16String workPath;
+  FileHandle handle = kInvalidFileHandle;
+  uint32_t copyBufferSize = kCopyBufferSize;
+  std::unique_ptr<uint8_t[]> copyBuffer;
+};
+
+// Inflates the kit file into a new work file in the temporary directory and
+// reads its descriptions and directory. 0, or a non-zero code (the kit is then
+// damaged and the work file is gone).
+uint32_t ReadKit(DistributionKit& kit, const U16String& kitPath);
+
+// Reads the descriptions (appended) and the file directory (replacing
+// entries) from the start of the open work file; entry offsets become
+// absolute. 0, 13 for a work file that is malformed or larger than
+// 0xFFFFFFFF bytes, or the code of a failing read. Names that could leave the
+// template directory count as malformed (see EntryNameProblem).
+uint32_t ReadKitDirectory(FileHandle handle, std::vector<KitDescription>* descriptions,
+                          std::vector<KitEntry>* entries);
+
+// Product and vendor of the first description of that language (case
+// ignored); both empty when there is none.
+void GetProductAndVendor(const DistributionKit& kit, const U16String& languageCode,
+                         U16String* productName, U16String* vendorName);
+// The description link of that language, else of English, else empty.
+U16String GetDescriptionLink(const DistributionKit& kit, const U16String& languageCode);

@@ -1,0 +1,172 @@
+#include "tools/mkkit/kit_writer.h"
+
+#include "core/kit_format.h"
+
+namespace {
+
+constexpr uint32_t kOutputBufferSize = 0x40000;
+
+uint32_t Units32(const U16String& text) {
+  return static_cast<uint32_t>(text.Length());
+}
+
+}  // namespace
+
+WorkFileBuilder& WorkFileBuilder::U32(uint32_t value) {
+  uint8_t bytes[4];
+  StoreU32(bytes, value);
+  bytes_.append(reinterpret_cast<const char*>(bytes), 4);
+  return *this;
+}
+
+WorkFileBuilder& WorkFileBuilder::U64(uint64_t value) {
+  U32(static_cast<uint32_t>(value));
+  return U32(static_cast<uint32_t>(value >> 32));
+}
+
+WorkFileBuilder& WorkFileBuilder::Units(const U16String& text) {
+  for (size_t i = 0; i < text.Length(); ++i) {
+    bytes_.push_back(static_cast<char>(text[i] & 0xFF));
+    bytes_.push_back(static_cast<char>(text[i] >> 8));
+  }
+  return *this;
+}
+
+WorkFileBuilder& WorkFileBuilder::String(const U16String& text) {
+  U32(Units32(text));
+  return Units(text);
+}
+
+WorkFileBuilder& WorkFileBuilder::Bytes(const std::string& bytes) {
+  bytes_.append(bytes);
+  return *this;
+}
+
+std::string DescriptionRecord(const KitDescription& description) {
+  WorkFileBuilder body;
+  body.String(description.languageCode)
+      .String(description.productName)
+      .String(description.vendorName)
+      .String(description.descriptionLink);
+  return WorkFileBuilder().U32(static_cast<uint32_t>(body.size() + 4)).Bytes(body.bytes()).bytes();
+}
+
+std::string EntryRecord(const KitEntry& entry) {
+  WorkFileBuilder record;
+  record.U32(kMinEntryRecordSize + 2 * Units32(entry.name))
+      .String(entry.name)
+      .U64(entry.lastWriteTime)
+      .U32(entry.offset)
+      .U32(entry.size);
+  return record.bytes();
+}
+
+std::string KitHeader(const std::vector<KitDescription>& descriptions, bool single) {
+  WorkFileBuilder header;
+  if (single) {
+    KitDescription only = descriptions.empty() ? KitDescription() : descriptions.front();
+    header.U32(0).String(only.productName).String(only.vendorName).String(only.descriptionLink);
+    return header.bytes();
+  }
+  header.U32(1).U32(static_cast<uint32_t>(descriptions.size()));
+  for (const KitDescription& description : descriptions) {
+    header.Bytes(DescriptionRecord(description));
+  }
+  return header.bytes();
+}
+
+std::string KitDirectory(const std::vector<KitEntry>& entries) {
+  WorkFileBuilder directory;
+  directory.U32(static_cast<uint32_t>(entries.size()));
+  for (const KitEntry& entry : entries) directory.Bytes(EntryRecord(entry));
+  return directory.bytes();
+}
+
+std::string BuildWorkFile(const std::vector<KitDescription>& descriptions, bool single,
+                          const std::vector<KitFile>& files) {
+  std::vector<KitEntry> entries;
+  std::string data;
+  for (const KitFile& file : files) {
+    KitEntry entry;
+    entry.name = file.name;
+    entry.lastWriteTime = file.lastWriteTime;
+    entry.offset = static_cast<uint32_t>(data.size());
+    entry.size = static_cast<uint32_t>(file.data.size());
+    entries.push_back(entry);
+    data += file.data;
+  }
+  return KitHeader(descriptions, single) + KitDirectory(entries) + data;
+}
+
+std::string DeflateRaw(const std::string& bytes, int level) {
+  z_stream stream{};
+  if (deflateInit2(&stream, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  std::string out;
+  out.resize(deflateBound(&stream, bytes.size()));
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  stream.avail_in = static_cast<uInt>(bytes.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+RawDeflateWriter::~RawDeflateWriter() {
+  if (started_) deflateEnd(&stream_);
+}
+
+uint32_t RawDeflateWriter::Start(FileHandle output, int level) {
+  if (started_) return kErrorInvalidParameter;
+  if (deflateInit2(&stream_, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    return kErrorInvalidParameter;
+  started_ = true;
+  output_ = output;
+  buffer_.reset(new uint8_t[kOutputBufferSize]);
+  return 0;
+}
+
+uint32_t RawDeflateWriter::Add(const void* data, size_t size) {
+  if (!started_) return kErrorInvalidParameter;
+  const Bytef* next = static_cast<const Bytef*>(data);
+  while (size > 0) {
+    uInt piece = size > 0x40000000u ? 0x40000000u : static_cast<uInt>(size);
+    stream_.next_in = const_cast<Bytef*>(next);
+    stream_.avail_in = piece;
+    uint32_t result = Deflate(Z_NO_FLUSH);
+    if (result != 0) return result;
+    next += piece;
+    size -= piece;
+    bytesIn_ += piece;
+  }
+  return 0;
+}
+
+uint32_t RawDeflateWriter::Finish() {
+  if (!started_) return kErrorInvalidParameter;
+  stream_.next_in = nullptr;
+  stream_.avail_in = 0;
+  return Deflate(Z_FINISH);
+}
+
+// Runs deflate until it has taken all input (and, when finishing, has ended
+// the stream), writing each full output buffer.
+uint32_t RawDeflateWriter::Deflate(int flush) {
+  for (;;) {
+    stream_.next_out = buffer_.get();
+    stream_.avail_out = kOutputBufferSize;
+    int result = deflate(&stream_, flush);
+    if (result == Z_STREAM_ERROR) return kErrorInvalidParameter;
+    uint32_t produced = kOutputBufferSize - stream_.avail_out;
+    if (produced > 0) {
+      uint32_t written = 0;
+      uint32_t failed = FileApi::Write(output_, buffer_.get(), produced, &written);
+      if (failed != 0) return failed;
+      bytesOut_ += produced;
+    }
+    if (flush == Z_FINISH ? result == Z_STREAM_END
+                          : stream_.avail_in == 0 && stream_.avail_out != 0)
+      return 0;
+  }
+}
