@@ -1,0 +1,192 @@
+// The wizard's state machine: pages, button rows and transitions, the
+// copying loop, and what Finish does.
+#include "core/distribution_kit.h"
+#include "core/template_location.h"
+#include "localization/message_catalogue.h"
+#include "platform/fs_helpers.h"
+#include "platform/shell_command.h"
+#include "ui/gtk/installer_dlg.h"
+#include "ui/gtk/message_box.h"
+
+namespace {
+
+NarrowString Text(const char* key) { return ToNarrow(GetMessageText(key)); }
+
+// Runs on the worker's thread after each publication and at its end: makes
+// the blocked gtk_main_iteration of the copying loop return.
+void WakeMainLoop(void*) { g_main_context_wakeup(nullptr); }
+
+}  // namespace
+
+void CInstallerDlg::ShowWelcomePage() {
+  U16String product, vendor;
+  GetProductAndVendor(context_.kit, context_.languageCode, &product, &vendor);
+  if (product.IsEmpty()) product = GetMessageText("IDS_DEFPRODUCT");
+  if (vendor.IsEmpty()) vendor = GetMessageText("IDS_DEFPROVIDER");
+  U16String text = GetMessageText("IDS_WELCOME_TITLE") + u" " + product + u" (" + vendor + u").";
+  if (!welcomePage_) welcomePage_ = std::make_unique<MessagePage>(fixed_, sidePicture_, text);
+  if (context_.silentMode) {
+    gtk_widget_set_visible(back_, FALSE);
+    gtk_widget_set_visible(next_, FALSE);
+  } else {
+    gtk_widget_set_sensitive(back_, FALSE);
+  }
+  state_ = WizardState::Welcome;
+  ShowPage(welcomePage_.get());
+}
+
+void CInstallerDlg::ShowDestinationPage() {
+  state_ = WizardState::Destination;
+  if (!destinationPage_) destinationPage_ = std::make_unique<DirSelectPage>(fixed_, sidePicture_);
+  destinationPage_->SetDirectory(context_.targetDirectory);
+  gtk_widget_set_sensitive(back_, TRUE);
+  gtk_widget_set_sensitive(next_, TRUE);
+  ShowPage(destinationPage_.get());
+}
+
+void CInstallerDlg::OnNextClicked() {
+  switch (state_) {
+    case WizardState::Welcome:
+      ShowDestinationPage();
+      break;
+    case WizardState::Destination: {
+      U16String directory = destinationPage_->GetDirectory();
+      directory.ReplaceAll(u'\\', u'/');
+      if (directory.IsEmpty()) {
+        ShowMessage(GetMessageText("IDS_SETUP_EMPTYTARGET"), kMessagePlainOk);
+        break;
+      }
+      context_.targetDirectory = directory;
+      RunInstallation();
+      break;
+    }
+    case WizardState::Success:
+    case WizardState::Error:
+      FinishWizard();
+      break;
+    default:
+      break;
+  }
+}
+
+void CInstallerDlg::OnBackClicked() {
+  if (state_ == WizardState::Destination) ShowWelcomePage();
+}
+
+void CInstallerDlg::RunInstallation() {
+  if (!progressPage_) progressPage_ = std::make_unique<ProgressPage>(fixed_, width_ - 20);
+  gtk_widget_set_sensitive(back_, FALSE);
+  gtk_widget_set_sensitive(next_, FALSE);
+  channel_.SetNotifier(WakeMainLoop, nullptr);
+  channel_.Prepare(&context_.kit, context_.targetDirectory);
+  ShowPage(progressPage_.get());
+  state_ = WizardState::Copying;
+  // A worker that cannot start publishes an error and its end at once.
+  StartWorker(worker_, channel_);
+  workerStarted_ = true;
+  FollowWorker();
+}
+
+// Samples the channel once per main-loop pass. The worker's notifier wakes
+// the pass after every publication and at its end, so no timer is needed
+// and nothing spins while the worker writes.
+void CInstallerDlg::FollowWorker() {
+  for (;;) {
+    // Seen before the read: everything the worker published comes before its
+    // end, so a read after this sees the final values.
+    bool ended = channel_.HasWorkerEnded();
+    int32_t status = 0, percentage = 0;
+    U16String text;
+    channel_.Read(&status, &text, &percentage);
+    if (window_) progressPage_->Update(percentage);
+    if (status != 0) {
+      ShowMessage(text, kMessageErrorOk);
+      ShowErrorPage();
+      return;
+    }
+    if (percentage > 99) {
+      ShowSuccessPage();
+      RecordChosenDirectory(context_);
+      return;
+    }
+    if (ended) {
+      // Cancelled: the worker has rolled back and published nothing.
+      ShowErrorPage();
+      return;
+    }
+    gtk_main_iteration();
+  }
+}
+
+void CInstallerDlg::ShowSuccessPage() {
+  state_ = WizardState::Success;
+  if (!successPage_)
+    successPage_ = std::make_unique<SuccessFinalPage>(fixed_, sidePicture_,
+                                                      GetMessageText("IDS_SUCCESS_FINISH"));
+  EnterFinishMode();
+  ShowPage(successPage_.get());
+}
+
+void CInstallerDlg::ShowErrorPage() {
+  if (!errorPage_)
+    errorPage_ =
+        std::make_unique<MessagePage>(fixed_, sidePicture_, GetMessageText("IDS_ERROR_FINISH"));
+  state_ = WizardState::Error;
+  EnterFinishMode();
+  ShowPage(errorPage_.get());
+}
+
+void CInstallerDlg::EnterFinishMode() {
+  if (!window_) return;
+  gtk_widget_set_sensitive(next_, TRUE);
+  gtk_widget_set_sensitive(cancel_, FALSE);
+  gtk_widget_set_visible(back_, FALSE);
+  gtk_widget_set_visible(next_, TRUE);
+  gtk_button_set_label(GTK_BUTTON(next_), Text("IDS_WIZARD_FINISH").Data());
+  gtk_widget_set_can_default(next_, TRUE);
+  gtk_window_set_default(GTK_WINDOW(window_), next_);
+}
+
+void CInstallerDlg::OnCancelClicked() {
+  if (state_ == WizardState::Copying) {
+    // No question: the worker stops after the file it is writing, restores
+    // the template directory, and the copying loop then shows the error page.
+    channel_.RequestCancel();
+    return;
+  }
+  ConfirmCancel();
+}
+
+void CInstallerDlg::ConfirmCancel() {
+  if (ShowMessage(GetMessageText("IDS_ACCEPT_CANCEL"), kMessageQuestionYesNo) == kAnswerYes &&
+      window_)
+    gtk_widget_destroy(window_);
+}
+
+void CInstallerDlg::OpenDescription() {
+  U16String link = GetDescriptionLink(context_.kit, context_.languageCode);
+  if (link.StartsWith(u"\\") || link.StartsWith(u"/")) link.Erase(0, 1);
+  // A kit without a description has nothing to open (the bare template
+  // directory would be opened otherwise).
+  if (link.IsEmpty()) return;
+  U16String path = context_.targetDirectory;
+  if (!EndsWithAnySeparator(path)) path.Append(u'/');
+  path.Append(link);
+  path.ReplaceAll(u'\\', u'/');
+  // The link comes from the kit and is not trusted: inside the double quotes
+  // the shell must see only the path.
+  NarrowString command = NarrowString("xdg-open \"") + EscapeForDoubleQuotes(ToNarrow(path)) +
+                         "\" 2>/dev/null";
+  if (PathExists(path) && successPage_->WantsDescription()) RunShellCommand(command);
+}
+
+void CInstallerDlg::FinishWizard() {
+  if (state_ == WizardState::Success) OpenDescription();
+  if (window_) gtk_widget_destroy(window_);
+}
+
+void CInstallerDlg::WaitForWorkerEnd() {
+  if (!workerStarted_) return;
+  if (window_) gtk_widget_hide(window_);
+  while (!channel_.HasWorkerEnded()) gtk_main_iteration();
+}
