@@ -51,6 +51,8 @@ bool IsNetworkPath(const U16String& path);
 // True when an entry of exactly this name exists (no pattern matching, a
 // dangling link counts).
 bool PathExists(const U16String& path);
+// True when path names a directory (links followed).
+bool IsDirectoryPath(const U16String& path);
 // Creates one directory, private to the user, that must not exist yet:
 // 0, 183 when the name is taken, or another code.
 uint32_t CreatePrivateDirectory(const U16String& path);

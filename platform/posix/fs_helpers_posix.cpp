@@ -165,6 +165,8 @@ bool PathExists(const U16String& path) {
   return !path.IsEmpty() && ::lstat(ToNarrow(path).Data(), &status) == 0;
 }
 
+bool IsDirectoryPath(const U16String& path) { return IsDirectory(ToNarrow(path).Data()); }
+
 uint32_t CreatePrivateDirectory(const U16String& path) {
   if (::mkdir(ToNarrow(path).Data(), 0700) == 0) return 0;
   if (errno == EEXIST) return kErrorAlreadyExists;

@@ -1,0 +1,45 @@
+// The startup sequence: from the options to an opened kit and a proposed
+// template directory, reporting a failure with one message.
+#pragma once
+
+#include <cstdint>
+
+#include "core/setup_context.h"
+
+// Shows the one message of a failed startup. The front ends implement it
+// with their message box; tests record the key.
+class StartupReporter {
+ public:
+  virtual ~StartupReporter() = default;
+  virtual void ReportStartupError(const char* messageKey) = 0;
+};
+
+struct CommandLineOptions {
+  bool useWorkingDirectory = false;  // Linux only: first argument "usecwd"
+  bool silentMode = false;
+  bool hasLanguage = false;
+  NarrowString languageCode;  // the rest of the language option
+};
+
+#ifndef _WIN32
+// Linux options: "usecwd" first, then "-S"/"/S" and "-L"/"/L" + code; the scan
+// stops at the language option.
+CommandLineOptions ParseCommandLine(int argumentCount, char** arguments);
+#endif
+
+// The kit's full path: beside the program, or in the working directory.
+U16String LocateKit(bool useWorkingDirectory);
+
+// Three times the kit must fit; byte counts saturate at 0xFFFFFFFF.
+bool HasRoomForKit(uint32_t kitSize, uint32_t freeSpace);
+
+// Removes what cannot be a template directory from a proposed one.
+void CleanUpTargetDirectory(U16String& directory);
+
+// The sequence for a kit at a given path (empty: no kit).
+bool RunStartupSequenceFor(SetupContext& context, const U16String& kitPath,
+                           StartupReporter& reporter);
+
+// Runs the sequence on the context (kit path, proposal, free space, kit
+// reading). Returns false after reporting the failure.
+bool RunStartupSequence(SetupContext& context, StartupReporter& reporter);

@@ -1,0 +1,213 @@
+#include "core/template_installer.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "core/install_worker.h"
+#include "localization/message_catalogue.h"
+#include "platform/file_api.h"
+#include "platform/fs_helpers.h"
+
+namespace {
+
+// Windows ERROR_HANDLE_EOF: the work file ends before the entry does.
+constexpr uint32_t kErrorHandleEof = 38;
+
+U16String DecimalText(unsigned value) {
+  std::string digits = std::to_string(value);
+  U16String out;
+  for (char c : digits) out.Append(static_cast<char16_t>(c));
+  return out;
+}
+
+}  // namespace
+
+U16String EntryPath(const U16String& target, const U16String& entryName) {
+  U16String name = entryName;
+  name.ReplaceAll(kForeignSeparator, kSeparator);
+  return target + name;
+}
+
+uint32_t TemplateInstaller::InstallAll(ProgressChannel& channel) {
+  DistributionKit* kit = nullptr;
+  U16String target;
+  channel.TakeJob(&kit, &target);
+
+  uint32_t result = BeginTransaction(target);
+  if (result != 0) {
+    channel.PublishError(static_cast<int32_t>(result), GetMessageText("IDS_INSTALL_ERROR"), 0);
+    PauseAfterErrorPublication();
+    return Rollback(result);
+  }
+
+  const size_t count = kit ? kit->entries.size() : 0;
+  for (size_t j = 0; j < count; ++j) {
+    const KitEntry& entry = kit->entries[j];
+    U16String path = EntryPath(target, entry.name);
+    int32_t percentage = static_cast<int32_t>(static_cast<uint64_t>(j) * 100 / count);
+    channel.Publish(0, path, percentage);
+
+    if (!NeedsCopy(path, entry.lastWriteTime)) continue;
+
+    result = BackupFile(path);
+    if (result == kErrorFileNotFound || result == kErrorPathNotFound) {
+      transactions_.back().writtenFiles.push_back(path);
+      result = 0;
+    }
+    if (result == 0) {
+      size_t last = path.FindLast(kSeparator);
+      U16String directory = last == U16String::npos ? path : path.Substring(0, last);
+      result = EnsureDirectory(directory, true);
+    }
+    if (result == 0) result = ExtractEntry(*kit, j, path);
+    if (result != 0) {
+      channel.PublishError(static_cast<int32_t>(result), GetMessageText("IDS_INSTALL_ERROR"),
+                           percentage);
+      PauseAfterErrorPublication();
+      return Rollback(result);
+    }
+    if (channel.IsCancelRequested()) return Rollback(kErrorCancelled);
+  }
+
+  FinishTransaction();
+  channel.Publish(0, GetMessageText("IDS_INSTALL_FINISH"), 100);
+  std::this_thread::sleep_for(std::chrono::milliseconds(finishPauseMs_));
+  return 0;
+}
+
+uint32_t TemplateInstaller::BeginTransaction(const U16String& target) {
+  transactions_.emplace_back();
+  transactions_.back().targetDirectory = target;
+  if (target.IsEmpty()) return 0;
+
+  U16String temp;
+  uint32_t result = GetTempDirectory(&temp);
+  if (result != 0) return result;
+  result = EnsureDirectory(temp, true);
+  if (result != 0) return result;
+  EnsureTrailingSeparator(temp);
+
+  // The backup directory is created exclusively: a name that exists, or
+  // that somebody takes between the search and the creation, is passed over.
+  for (unsigned k = 0;; ++k) {
+    U16String candidate = temp + u"brstp" + DecimalText(k);
+    if (PathExists(candidate)) continue;
+    result = CreatePrivateDirectory(candidate);
+    if (result == kErrorAlreadyExists) continue;
+    if (result != 0) return result;
+    InstallTransaction& transaction = transactions_.back();
+    transaction.backupDirectory = candidate + kSeparator;
+    transaction.createdDirectories.push_back(transaction.backupDirectory);
+    return 0;
+  }
+}
+
+bool NeedsCopy(const U16String& path, FileTime entryTime) {
+  FileHandle handle;
+  if (FileApi::Open(path, kAccessRead, kOpenExisting, &handle) != 0) return true;
+  FileTime existing = 0;
+  uint32_t result = FileApi::GetTimes(handle, nullptr, nullptr, &existing);
+  FileApi::Close(handle);
+  if (result != 0) return true;
+  return existing < entryTime;
+}
+
+uint32_t TemplateInstaller::BackupFile(const U16String& path) {
+  const InstallTransaction& transaction = transactions_.back();
+  U16String relative = path.Substring(transaction.targetDirectory.Length());
+  U16String destination = transaction.backupDirectory + relative;
+  // Nothing to keep: spare the move (the result is the one it would give).
+  if (!PathExists(path)) return kErrorFileNotFound;
+  // A kit that names the same file twice: the backup already holds the
+  // original, which the file written meanwhile must not replace.
+  if (PathExists(destination)) return 0;
+  size_t last = destination.FindLast(kSeparator);
+  if (last != U16String::npos) {
+    uint32_t result = EnsureDirectory(destination.Substring(0, last), false);
+    if (result != 0) return result;
+  }
+  return MovePath(path, destination);
+}
+
+uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path) {
+  FileHandle target;
+  uint32_t result = FileApi::Open(path, kAccessWrite, kCreateAlways, &target);
+  if (result != 0) return result;
+  const KitEntry& entry = kit.entries[index];
+  auto fail = [&](uint32_t code) {
+    FileApi::Close(target);
+    return code;
+  };
+  if (FileApi::Seek(kit.handle, entry.offset, nullptr, kSeekBegin) != entry.offset) {
+    uint32_t code = FileApi::LastError();
+    return fail(code ? code : kErrorHandleEof);
+  }
+  uint32_t remain = entry.size;
+  while (remain > 0) {
+    uint32_t got = 0;
+    uint32_t want = remain < kit.copyBufferSize ? remain : kit.copyBufferSize;
+    if (FileApi::Read(kit.handle, kit.copyBuffer.get(), want, &got) != 0) {
+      return fail(FileApi::LastError());
+    }
+    // The work file ended before the entry did.
+    if (got == 0) return fail(kErrorHandleEof);
+    uint32_t written = 0;
+    if (FileApi::Write(target, kit.copyBuffer.get(), got, &written) != 0 || written != got) {
+      uint32_t code = FileApi::LastError();
+      return fail(code ? code : kErrorInvalidParameter);
+    }
+    remain -= written;
+  }
+  FileApi::Truncate(target);
+  FileApi::SetWriteTime(target, entry.lastWriteTime);
+  FileApi::Close(target);
+  return 0;
+}
+
+uint32_t TemplateInstaller::FinishTransaction() {
+  return RemoveTree(transactions_.back().backupDirectory);
+}
+
+uint32_t RemoveTree(const U16String& path) {
+  if (path.IsEmpty()) return 0;
+  U16String directory = path;
+  if (!IsRootPath(directory) && !EndsWithAnySeparator(directory)) directory.Append(kSeparator);
+  DirectorySearch search;
+  for (bool found = search.FindFirst(directory + u"*"); found; found = search.FindNext()) {
+    U16String name = search.CurrentName();
+    if (name == u"." || name == u"..") continue;
+    if (search.CurrentAttributes() & kAttributeDirectory) {
+      RemoveTree(directory + name);
+    } else {
+      DeleteFilePath(directory + name);
+    }
+  }
+  search.EndSearch();
+  return RemoveDirectoryPath(path);
+}
+
+void RestoreTree(const U16String& target, const U16String& backup) {
+  DirectorySearch search;
+  for (bool found = search.FindFirst(backup + u"*"); found; found = search.FindNext()) {
+    U16String name = search.CurrentName();
+    if (name == u"." || name == u"..") continue;
+    if (search.CurrentAttributes() & kAttributeDirectory) {
+      RestoreTree(target + name + kSeparator, backup + name + kSeparator);
+    } else {
+      MoveBackupIntoPlace(backup + name, target + name);
+    }
+  }
+}
+
+uint32_t TemplateInstaller::Rollback(uint32_t code) {
+  if (transactions_.empty()) return code;
+  const InstallTransaction& transaction = transactions_.back();
+  if (!transaction.targetDirectory.IsEmpty() && !transaction.backupDirectory.IsEmpty()) {
+    RestoreTree(transaction.targetDirectory, transaction.backupDirectory);
+  }
+  if (!transaction.backupDirectory.IsEmpty()) RemoveTree(transaction.backupDirectory);
+  for (const U16String& directory : transaction.createdDirectories) RemoveTree(directory);
+  for (const U16String& file : transaction.writtenFiles) DeleteFilePath(file);
+  return code;
+}

@@ -1,0 +1,39 @@
+// The installer's Linux forms: directory creation and putting backups back.
+#include "core/template_installer.h"
+#include "platform/fs_helpers.h"
+
+namespace {
+
+// The outermost level of path that does not exist yet (path itself when only
+// the last level is missing), so that a rollback removes every level the
+// installation made, not just the last.
+U16String OutermostMissingLevel(const U16String& path) {
+  U16String level = path;
+  while (level.Length() > 1 && level.EndsWith(u'/')) level.Truncate(level.Length() - 1);
+  U16String outermost = level;
+  for (;;) {
+    size_t slash = level.FindLast(u'/');
+    if (slash == U16String::npos || slash == 0) break;
+    level.Truncate(slash);
+    if (IsDirectoryPath(level) || PathExists(level)) break;
+    outermost = level;
+  }
+  return outermost;
+}
+
+}  // namespace
+
+uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) {
+  if (IsRootPath(path)) return 0;
+  // mkdir -p does not tell whether it created anything, so look first.
+  if (IsDirectoryPath(path)) return 0;
+  U16String outermost = record ? OutermostMissingLevel(path) : U16String();
+  if (MakeDirectoryPath(path) != 0) return kErrorPathNotFound;
+  if (record) transactions_.back().createdDirectories.push_back(outermost);
+  return 0;
+}
+
+// mv replaces the file at the place by itself.
+void MoveBackupIntoPlace(const U16String& backup, const U16String& place) {
+  MovePath(backup, place);
+}
