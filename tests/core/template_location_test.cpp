@@ -105,10 +105,10 @@ TEST_F(TemplateLocationTest, WithoutAHomeDirectoryEveryPathStartsAtTheRoot) {
 
 TEST_F(TemplateLocationTest, NeitherFileExists) {
   EXPECT_EQ(Install(), default_);
-  EXPECT_TRUE(context_.templateLocations.size() == 1);
   EXPECT_FALSE(context_.variantFileExists);
   EXPECT_FALSE(context_.variantOnly);
   std::string recorded = default_.substr(0, default_.size() - 1);
+  EXPECT_EQ(Utf8All(context_.templateLocations), std::vector<std::string>{recorded});
   EXPECT_EQ(ReadFileBytes(perUser_), Lines({recorded}));
   EXPECT_FALSE(FileExists(alternate_));
 }
