@@ -106,14 +106,14 @@ void ProgressChannel::MarkWorkerStarted() {
 }
 
 void ProgressChannel::MarkWorkerEnded(uint32_t result) {
-  {
-    std::lock_guard<std::mutex> life(lifeMutex_);
-    workerRunning_ = false;
-    workerEnded_ = true;
-    workerResult_ = result;
-  }
+  // All under the life lock: a waiter cannot return, and so cannot destroy
+  // what the notifier uses, before the worker's last touch is over.
+  std::lock_guard<std::mutex> life(lifeMutex_);
+  workerRunning_ = false;
+  workerEnded_ = true;
+  workerResult_ = result;
+  if (notifier_) notifier_(notifierData_);
   lifeChanged_.notify_all();
-  Notify();
 }
 
 bool ProgressChannel::HasWorkerEnded(uint32_t* result) {

@@ -19,8 +19,9 @@
 
 class ProgressChannel {
  public:
-  // Called (on the worker's thread, outside the lock) after each publication
-  // and when the worker has ended, so a front end can wake its loop.
+  // Called on the worker's thread after each publication and when the
+  // worker has ended, so a front end can wake its loop. It must not call the
+  // channel's worker-life operations.
   using Notifier = void (*)(void* data);
 
   ProgressChannel();
