@@ -106,6 +106,8 @@ uint32_t UnpackKit(const U16String& kitPath, const U16String& workPath, uint64_t
     UnmapFile(&mapping);
   }
 
+  // The work file holds exactly the inflated bytes, whatever it held before.
+  if (result == 0) result = FileApi::Truncate(work);
   // A late write error may only show when the file is closed.
   uint32_t closed = FileApi::Close(work);
   if (result == 0) result = closed;
