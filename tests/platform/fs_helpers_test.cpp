@@ -1,17 +1,28 @@
 #include "platform/fs_helpers.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/shell_command.h"
+#endif
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 
-#include "platform/shell_command.h"
 #include "tests/support/test_support.h"
 
 namespace {
+
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 
 std::set<std::string> SearchNames(const std::string& specification) {
   std::set<std::string> names;
@@ -24,6 +35,18 @@ std::set<std::string> SearchNames(const std::string& specification) {
 
 }  // namespace
 
+#ifdef _WIN32
+// The system's rule: TMP names the folder, and the result ends in "\".
+TEST(TempDirectory, FromTmp) {
+  TempDir dir;
+  for (const std::string& tmp : {dir.path(), dir.path() + "\\"}) {
+    ScopedEnv env("TMP", tmp.c_str());
+    U16String path;
+    EXPECT_EQ(GetTempDirectory(&path), 0u);
+    EXPECT_EQ(Utf8(path), dir.path() + "\\") << tmp;
+  }
+}
+#else
 TEST(TempDirectory, FromTmpdirOrFallback) {
   TempDir dir;
   WriteFileBytes(dir / "plain", "x");
@@ -49,6 +72,7 @@ TEST(TempDirectory, FromTmpdirOrFallback) {
     EXPECT_EQ(Utf8(path), "/tmp/");
   }
 }
+#endif
 
 TEST(TempDirectory, FreeSpace) {
   uint32_t bytes = 0;
@@ -67,15 +91,35 @@ TEST(TempFiles, CreatedExclusivelyWithPrefix) {
     EXPECT_EQ(path.rfind(dir / "bdk", 0), 0u) << path;
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(ReadFileBytes(path), "");
+#ifdef _WIN32
+    EXPECT_EQ(GetFileAttributesW(reinterpret_cast<const wchar_t*>(name.Data())) &
+                  FILE_ATTRIBUTE_DIRECTORY,
+              0u);
+#else
     struct stat status;
     ASSERT_EQ(lstat(path.c_str(), &status), 0);
     EXPECT_TRUE(S_ISREG(status.st_mode));
     EXPECT_EQ(status.st_mode & 077, 0u) << "scratch files are private";
+#endif
     made.insert(path);
   }
   EXPECT_EQ(made.size(), 20u);
 }
 
+#ifdef _WIN32
+// GetTempFileNameW uses the given directory or nothing.
+TEST(TempFiles, OnlyInTheGivenDirectory) {
+  TempDir dir, other;
+  ScopedEnv env("TMP", other.path().c_str());
+  for (auto create : {CreateTempFile, CreateTempFileIn}) {
+    U16String name(u"stale");
+    EXPECT_NE(create(U16(dir / "missing"), U16String(u"bdk"), &name), 0u);
+    EXPECT_TRUE(name.IsEmpty());
+  }
+  EXPECT_EQ(ListTree(dir.path()).size(), 0u);
+  EXPECT_EQ(ListTree(other.path()).size(), 0u);
+}
+#else
 TEST(TempFiles, FallsBackAndReportsWhereTheFileIs) {
   TempDir dir, other;
   ScopedEnv env("TMPDIR", other.path().c_str());
@@ -88,27 +132,79 @@ TEST(TempFiles, FallsBackAndReportsWhereTheFileIs) {
   EXPECT_TRUE(name.IsEmpty());
   EXPECT_EQ(ListTree(dir.path()).size(), 0u);
 }
+#endif
 
-TEST(ShellCommands, MakeMoveDelete) {
+// The same operations on both systems; where the results differ, Linux runs
+// shell tools and Windows one system call each.
+TEST(PathOperations, MakeMoveDelete) {
   TempDir dir;
   EXPECT_EQ(MakeDirectoryPath(U16(dir / "a/b/c")), 0u);
-  EXPECT_EQ(MakeDirectoryPath(U16(dir / "a/b/c")), 0u) << "an existing directory is fine";
+  EXPECT_TRUE(IsDirectoryPath(U16(dir / "a/b/c")));
+  EXPECT_EQ(MakeDirectoryPath(U16(dir / "a/b/c")), kWindows ? 183u : 0u) << "an existing directory";
   WriteFileBytes(dir / "blocker", "x");
-  EXPECT_EQ(MakeDirectoryPath(U16(dir / "blocker/sub")), 2u);
+  EXPECT_EQ(MakeDirectoryPath(U16(dir / "blocker/sub")), kWindows ? 3u : 2u);
+#ifdef _WIN32
+  // Either separator, and a trailing one, name the same levels; a file
+  // of the name counts as existing.
+  EXPECT_EQ(MakeDirectoryPath(U16(dir.path() + "/x/y\\z/")), 0u);
+  EXPECT_TRUE(IsDirectoryPath(U16(dir / "x/y/z")));
+  EXPECT_EQ(MakeDirectoryPath(U16(dir.path() + "\\x\\y\\z\\")), 183u);
+  EXPECT_EQ(MakeDirectoryPath(U16(dir / "blocker")), 183u);
+#endif
 
   WriteFileBytes(dir / "from", "new");
   WriteFileBytes(dir / "to", "old");
-  EXPECT_EQ(MovePath(U16(dir / "from"), U16(dir / "to")), 0u) << "mv replaces an existing file";
-  EXPECT_EQ(ReadFileBytes(dir / "to"), "new");
+  if (kWindows) {
+    EXPECT_EQ(MovePath(U16(dir / "from"), U16(dir / "to")), 183u) << "MoveFileW never replaces";
+    EXPECT_EQ(ReadFileBytes(dir / "to"), "old");
+    EXPECT_EQ(ReadFileBytes(dir / "from"), "new");
+    EXPECT_EQ(DeleteFilePath(U16(dir / "from")), 0u);
+  } else {
+    EXPECT_EQ(MovePath(U16(dir / "from"), U16(dir / "to")), 0u) << "mv replaces an existing file";
+    EXPECT_EQ(ReadFileBytes(dir / "to"), "new");
+  }
   EXPECT_EQ(MovePath(U16(dir / "from"), U16(dir / "to2")), 2u) << "missing source";
+  EXPECT_EQ(MovePath(U16(dir / "to"), U16(dir / "a/moved")), 0u);
+  EXPECT_EQ(ReadFileBytes(dir / "a/moved"), kWindows ? "old" : "new");
 
-  EXPECT_EQ(DeleteFilePath(U16(dir / "to")), 0u);
-  EXPECT_FALSE(FileExists(dir / "to"));
+  EXPECT_EQ(DeleteFilePath(U16(dir / "a/moved")), 0u);
+  EXPECT_FALSE(FileExists(dir / "a/moved"));
+  EXPECT_EQ(DeleteFilePath(U16(dir / "a/moved")), kWindows ? 2u : 0u);
+  if (kWindows) {
+    // RemoveDirectoryW takes empty directories only.
+    EXPECT_EQ(RemoveDirectoryPath(U16(dir / "a")), 145u);
+    EXPECT_TRUE(FileExists(dir / "a/b/c"));
+    for (const char* level : {"a/b/c", "a/b"}) EXPECT_EQ(RemoveDirectoryPath(U16(dir / level)), 0u);
+  }
   EXPECT_EQ(RemoveDirectoryPath(U16(dir / "a")), 0u);
   EXPECT_FALSE(FileExists(dir / "a"));
-  EXPECT_EQ(RemoveDirectoryPath(U16(dir / "never-there")), 0u);
+  EXPECT_EQ(RemoveDirectoryPath(U16(dir / "never-there")), kWindows ? 2u : 0u);
 }
 
+#ifdef _WIN32
+// Every name goes to the system as UTF-16: what is made on disk, found by a
+// search and moved is exactly the name given, whatever its characters.
+TEST(PathOperations, UnicodeNamesReachTheSystemUnchanged) {
+  TempDir dir;
+  const std::string names[] = {
+      "кириллица", "日本語", "emoji \xF0\x9F\x98\x80", "sp ace", "%TEMP%", "a&b^c;d", "ünïcödé",
+  };
+  for (const std::string& name : names) {
+    std::string sub = dir / ("d_" + name);
+    ASSERT_EQ(MakeDirectoryPath(U16(sub)), 0u) << name;
+    WriteFileBytes(sub + "\\f", name);
+    EXPECT_EQ(ListTree(dir.path()),
+              (std::vector<std::string>{"d_" + name + "/", "d_" + name + "/f"}));
+    EXPECT_EQ(SearchNames(dir / ("d_" + name)), (std::set<std::string>{"d_" + name}));
+    EXPECT_EQ(MovePath(U16(sub + "\\f"), U16(dir / ("f_" + name))), 0u) << name;
+    EXPECT_EQ(ReadFileBytes(dir / ("f_" + name)), name);
+    EXPECT_TRUE(PathExists(U16(dir / ("f_" + name))));
+    EXPECT_EQ(DeleteFilePath(U16(dir / ("f_" + name))), 0u);
+    EXPECT_EQ(RemoveDirectoryPath(U16(sub)), 0u) << name;
+    EXPECT_EQ(ListTree(dir.path()).size(), 0u) << name;
+  }
+}
+#else
 TEST(ShellCommands, HostilePathsReachTheToolUnchangedAndRunNothing) {
   TempDir dir;
   const std::string names[] = {
@@ -138,20 +234,29 @@ TEST(ShellCommands, HostilePathsReachTheToolUnchangedAndRunNothing) {
 TEST(ShellCommands, EscapeForDoubleQuotes) {
   EXPECT_EQ(EscapeForDoubleQuotes(NarrowString("a\\b\"c$d`e'f")), "a\\\\b\\\"c\\$d\\`e'f");
 }
+#endif
 
 TEST(DirectorySearchTest, Patterns) {
   TempDir dir;
   WriteFileBytes(dir / "brvx.bkd", "k");
   WriteFileBytes(dir / ".hidden", "h");
-  WriteFileBytes(dir / "a\\b", "x");
   MakeDirs(dir / "sub");
+#ifdef _WIN32
+  EXPECT_EQ(SearchNames(dir / "*"),
+            (std::set<std::string>{".", "..", "brvx.bkd", ".hidden", "sub"}));
+  // Windows matches names without regard to case.
+  EXPECT_EQ(SearchNames(dir / "BRVX.BKD"), (std::set<std::string>{"brvx.bkd"}));
+  EXPECT_EQ(SearchNames(dir / "brvx.bk?"), (std::set<std::string>{"brvx.bkd"}));
+#else
+  WriteFileBytes(dir / "a\\b", "x");
   EXPECT_EQ(SearchNames(dir / "*"),
             (std::set<std::string>{".", "..", "brvx.bkd", ".hidden", "a\\b", "sub"}));
-  EXPECT_EQ(SearchNames(dir / "brvx.bkd"), (std::set<std::string>{"brvx.bkd"}));
-  EXPECT_TRUE(SearchNames(dir / "missing").empty());
   EXPECT_EQ(SearchNames(dir / "a\\b"), (std::set<std::string>{"a\\b"}));
   EXPECT_TRUE(SearchNames(dir / "a\\*").count("a\\b"));
   EXPECT_TRUE(SearchNames("/tmp").empty()) << "a pattern directly under the root finds nothing";
+#endif
+  EXPECT_EQ(SearchNames(dir / "brvx.bkd"), (std::set<std::string>{"brvx.bkd"}));
+  EXPECT_TRUE(SearchNames(dir / "missing").empty());
   EXPECT_TRUE(SearchNames(dir / "nodir/*").empty());
 
   DirectorySearch search;
@@ -163,19 +268,49 @@ TEST(DirectorySearchTest, Patterns) {
   EXPECT_TRUE(search.CurrentName().IsEmpty()) << "a closed search has no current entry";
 }
 
+#ifndef _WIN32
 TEST(DirectorySearchTest, DanglingLinkDoesNotEndTheSearch) {
   TempDir dir;
   ASSERT_EQ(symlink((dir / "nowhere").c_str(), (dir / "link").c_str()), 0);
   WriteFileBytes(dir / "file", "x");
   EXPECT_EQ(SearchNames(dir / "*"), (std::set<std::string>{".", "..", "link", "file"}));
 }
+#endif
 
 TEST(Paths, RootAndExistence) {
-  EXPECT_TRUE(IsRootPath(U16String(u"/")));
-  EXPECT_FALSE(IsRootPath(U16String(u"/tmp")));
-  EXPECT_FALSE(IsRootPath(U16String(u"")));
-  EXPECT_FALSE(IsNetworkPath(U16String(u"//srv/share")));
+  struct Case {
+    const char16_t* path;
+    bool root;
+  };
+#ifdef _WIN32
+  const Case cases[] = {
+      {u"C:", true},
+      {u"C:\\", true},
+      {u"d:/", true},
+      {u"\\\\srv", true},
+      {u"\\\\srv\\share", true},
+      {u"\\\\srv\\share\\", true},
+      {u"\\\\srv/share", true},
+      {u"C:\\x", false},
+      {u"\\\\srv\\share\\x", false},
+      {u"\\", false},
+      {u"/", false},
+      {u"", false},
+  };
+#else
+  const Case cases[] = {{u"/", true}, {u"/tmp", false}, {u"", false}};
+#endif
+  for (const Case& c : cases) EXPECT_EQ(IsRootPath(U16String(c.path)), c.root) << Utf8(c.path);
+
   TempDir dir;
+#ifdef _WIN32
+  EXPECT_TRUE(IsNetworkPath(U16String(u"\\\\srv\\share")));
+  EXPECT_TRUE(IsNetworkPath(U16String(u"\\\\srv\\share\\templates")));
+  EXPECT_FALSE(IsNetworkPath(U16(dir.path())));
+  EXPECT_FALSE(IsNetworkPath(U16String(u"C:\\")));
+#else
+  EXPECT_FALSE(IsNetworkPath(U16String(u"//srv/share")));
+#endif
   WriteFileBytes(dir / "f", "");
   EXPECT_TRUE(PathExists(U16(dir / "f")));
   EXPECT_FALSE(PathExists(U16(dir / "g")));
@@ -188,12 +323,33 @@ TEST(Paths, RootAndExistence) {
   EXPECT_TRUE(PathExists(U16(dir / "a[1].html")));
 }
 
+#ifdef _WIN32
+// A folder on a mapped network drive has a universal name. The test prefix
+// has N: as a network drive; on other machines any remote drive serves.
+TEST(Paths, MappedNetworkDrive) {
+  std::u16string remote;
+  for (char16_t letter = u'A'; letter <= u'Z' && remote.empty(); ++letter) {
+    const char16_t root[] = {letter, u':', u'\\', 0};
+    if (GetDriveTypeW(reinterpret_cast<const wchar_t*>(root)) == DRIVE_REMOTE) remote = root;
+  }
+  if (remote.empty()) GTEST_SKIP() << "no network drive on this machine";
+  EXPECT_TRUE(IsNetworkPath(U16String(remote.c_str())));
+  // Wine answers for existing folders only.
+  std::u16string folder = remote + u"setup-test-templates";
+  CreateDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()), nullptr);
+  EXPECT_TRUE(IsNetworkPath(U16String(folder.c_str())));
+  RemoveDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()));
+}
+#endif
+
 TEST(Paths, PrivateDirectoryIsCreatedOnlyOnce) {
   TempDir dir;
   EXPECT_EQ(CreatePrivateDirectory(U16(dir / "brstp0")), 0u);
+#ifndef _WIN32
   struct stat status;
   ASSERT_EQ(stat((dir / "brstp0").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0700u);
+#endif
   EXPECT_EQ(CreatePrivateDirectory(U16(dir / "brstp0")), 183u);
   WriteFileBytes(dir / "file", "");
   EXPECT_EQ(CreatePrivateDirectory(U16(dir / "file")), 183u);

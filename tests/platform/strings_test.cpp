@@ -1,6 +1,13 @@
 #include "platform/strings.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
+
+#include <clocale>
+#include <cwchar>
 
 #include <thread>
 #include <vector>
@@ -54,6 +61,57 @@ TEST(U16String, CopiesCrossThreads) {
   EXPECT_EQ(shared.ShareCount(), 1);
 }
 
+// UTF-8 data converts the same way on both systems.
+TEST(Utf8Conversions, RoundTripAndPairs) {
+  const char16_t* texts[] = {u"", u"plain", u"/home/пользователь/шаблоны", u"中文 \U0001F600 end"};
+  for (const char16_t* text : texts) {
+    EXPECT_EQ(FromUtf8(ToUtf8(U16String(text)).Data()), U16String(text)) << Utf8(text);
+  }
+  EXPECT_EQ(ToUtf8(U16String(u"\U0001F600")), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(FromUtf8("\xD0\x9E\xD1\x82"), u"От");
+  // A byte that is no UTF-8: Linux keeps it as U+DC00 + byte for the way
+  // back, Windows makes it U+FFFD.
+  U16String decoded = FromUtf8("a\xFFz");
+  ASSERT_EQ(decoded.Length(), 3u);
+#ifdef _WIN32
+  EXPECT_EQ(decoded[1], 0xFFFD);
+#else
+  EXPECT_EQ(decoded[1], 0xDCFF);
+  EXPECT_EQ(ToUtf8(decoded), "a\xFFz");
+#endif
+}
+
+#ifdef _WIN32
+// The 8-bit form is the ANSI code page: Windows-1252 for an English user,
+// Windows-1251 for a Russian one.
+TEST(AnsiConversions, FollowTheCodePage) {
+  EXPECT_TRUE(ToNarrow(U16String()).IsEmpty());
+  EXPECT_TRUE(FromNarrow("", 0).IsEmpty());
+  EXPECT_EQ(ToNarrow(U16String(u"C:\\Templates")), "C:\\Templates");
+  EXPECT_EQ(FromNarrow("C:\\Templates"), u"C:\\Templates");
+  struct Case {
+    UINT codePage;
+    const char16_t* text;
+    const char* bytes;
+  } cases[] = {
+      {1252, u"café", "caf\xE9"},
+      {1252, u"Каталог", "???????"},
+      {1251, u"Каталог", "\xCA\xE0\xF2\xE0\xEB\xEE\xE3"},
+      {1251, u"日本", "??"},
+  };
+  bool checked = false;
+  for (const Case& c : cases) {
+    if (c.codePage != GetACP()) continue;
+    checked = true;
+    NarrowString narrow = ToNarrow(U16String(c.text));
+    EXPECT_EQ(std::string(narrow.Data(), narrow.Length()), c.bytes) << Utf8(c.text);
+    if (std::string(c.bytes).find('?') == std::string::npos) {
+      EXPECT_EQ(FromNarrow(c.bytes), U16String(c.text));
+    }
+  }
+  if (!checked) GTEST_SKIP() << "no cases for code page " << GetACP();
+}
+#else
 class Conversions : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -112,17 +170,54 @@ TEST_F(Conversions, DoNotChangeTheProcessLocale) {
   EXPECT_EQ(before, setlocale(LC_ALL, nullptr));
 }
 
-TEST_F(Conversions, CompareNoCaseFoldsAsciiOnly) {
+#endif
+
+// Settings keys match in any case on both systems; other letters fold on
+// Windows only (the user's locale), on Linux only A to Z fold.
+TEST(NoCaseComparison, KeysAndLetters) {
+#ifndef _WIN32
+  ASSERT_TRUE(LocaleExists("ru_RU.UTF-8"))
+      << "locale ru_RU.UTF-8 is missing; run scripts/install-deps";
   ScopedEnv lang("LANG", "ru_RU.UTF-8");
   ScopedEnv all("LC_ALL", nullptr);
+#endif
   EXPECT_EQ(CompareNoCase(U16String(u"ConfigurationTemplatesLocation"),
                           U16String(u"configurationtemplateslocation")),
             0);
+#ifdef _WIN32
+  EXPECT_EQ(CompareNoCase(U16String(u"Каталог"), U16String(u"КАТАЛОГ")), 0);
+  EXPECT_EQ(CompareNoCase(U16String(u"C:\\Шаблоны\\"), U16String(u"c:\\шаблоны\\")), 0);
+#else
   EXPECT_NE(CompareNoCase(U16String(u"Каталог"), U16String(u"каталог")), 0);
+#endif
   EXPECT_LT(CompareNoCase(U16String(u"abc"), U16String(u"ABD")), 0);
   EXPECT_GT(CompareNoCase(U16String(u"b"), U16String(u"A")), 0);
+  EXPECT_NE(CompareNoCase(U16String(u"abc"), U16String(u"abcd")), 0);
+  EXPECT_EQ(CompareNoCase(U16String(), U16String()), 0);
 }
 
+#ifdef _WIN32
+TEST(TextFiles, ProfileAndWideOpen) {
+  TempDir dir;
+  {
+    ScopedEnv profile("USERPROFILE", dir.path().c_str());
+    EXPECT_EQ(HomeDirectory(), U16(dir.path()));
+  }
+  // The settings reader's mode: a UTF-16 file with its mark, under a name
+  // that only UTF-16 can carry.
+  const std::string path = dir / "настройки 日本.cfg";
+  WriteFileBytes(path, std::string("\xFF\xFE"
+                                   "k\0=\0\x1F\x04\r\0\n\0",
+                                   12));
+  FILE* f = OpenTextFile(U16(path), U16String(u"rt, ccs=UNICODE"));
+  ASSERT_NE(f, nullptr);
+  wchar_t line[16] = {};
+  ASSERT_NE(fgetws(line, 16, f), nullptr);
+  EXPECT_STREQ(line, L"k=\x41F\n");
+  fclose(f);
+  EXPECT_EQ(OpenTextFile(U16(dir / "missing"), U16String(u"rt")), nullptr);
+}
+#else
 TEST(TextFiles, HomeAndOpen) {
   TempDir dir;
   {
@@ -138,3 +233,4 @@ TEST(TextFiles, HomeAndOpen) {
   fclose(f);
   EXPECT_EQ(OpenTextFile(U16(dir / "missing"), U16String(u"rt")), nullptr);
 }
+#endif

@@ -9,23 +9,42 @@
 
 #include "platform/strings.h"
 
+// The system's separator in the tests' UTF-8 paths.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// name with every "/" turned into the system's separator.
+inline std::string NativePath(std::string name) {
+  for (char& c : name) {
+    if (c == '/') c = kPathSeparator;
+  }
+  return name;
+}
+
 // A fresh directory under the system's temporary folder, removed with all
-// its contents when the object dies.
+// its contents when the object dies. Paths are UTF-8.
 class TempDir {
  public:
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-  // Path without a trailing slash.
+  // Path without a trailing separator.
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // The path of name inside; a "/" in name is a separator on both systems.
+  std::string operator/(const std::string& name) const {
+    return path_ + kPathSeparator + NativePath(name);
+  }
 
  private:
   std::string path_;
 };
 
-// Sets (or with nullptr unsets) an environment variable for one scope.
+// Sets (or with nullptr unsets) an environment variable for one scope
+// (Windows: for the C library and the system alike).
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value);
@@ -46,13 +65,14 @@ void MakeDirs(const std::string& path);
 // Sets a file's modification (and access) time in whole seconds since 1970.
 void SetMTime(const std::string& path, int64_t seconds);
 int64_t GetMTime(const std::string& path);
-// Names under dir (recursively, relative, sorted); directories end in "/".
+// Names under dir (recursively, relative, sorted); directories end in "/",
+// and "/" separates the levels on both systems.
 std::vector<std::string> ListTree(const std::string& dir);
 
 U16String U16(const std::string& utf8);
 std::string Utf8(const U16String& text);
 
-// True when the named locale exists on this machine.
+// True when the named locale ("ru_RU.UTF-8") exists on this machine.
 bool LocaleExists(const char* name);
 
 // Runs a shell command and returns its exit status.
