@@ -1,0 +1,179 @@
+// bench_unpack: how fast the kit reader inflates a large kit, against a
+// plain zlib loop over read() and write() on the same file system. Rates are
+// megabytes (10^6) of inflated output per second.
+//
+//   bench_unpack [--size MIB] [--rounds N] [--level N] [--clean] [FOLDER]
+//
+// The kit (FOLDER/bench.bkd, default folder bench_unpack in the temporary
+// directory) is generated once and reused by later runs.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/unpack/plain_inflate.h"
+#include "bench/unpack/template_tree.h"
+#include "core/distribution_kit.h"
+#include "platform/fs_helpers.h"
+#include "tools/mkkit/directory_packer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kLargeChunk = 0x40000;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+uint64_t FileBytes(const std::string& path) {
+  struct stat status;
+  return ::stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+}
+
+bool MakeKit(const std::string& folder, const std::string& kitPath, uint64_t bytes, int level) {
+  std::string tree = folder + "/tree";
+  RemoveDirectoryPath(FromNarrow(tree.c_str()));
+  ::mkdir(tree.c_str(), 0755);
+  Clock::time_point start = Clock::now();
+  long files = GenerateTemplateTree(tree, bytes, 20240501);
+  if (files < 0) {
+    std::fprintf(stderr, "bench_unpack: cannot write the tree under %s\n", tree.c_str());
+    return false;
+  }
+  std::printf("generated %ld files, %.1f MiB, in %.1f s\n", files, bytes / 1048576.0,
+              SecondsSince(start));
+  start = Clock::now();
+  PackOptions options;
+  options.level = level;
+  options.descriptions.push_back(
+      KitDescription{u"en", u"Benchmark templates", u"Bench", u"readme.html"});
+  U16String error;
+  bool packed =
+      PackDirectory(FromNarrow(kitPath.c_str()), options, FromNarrow(tree.c_str()), &error);
+  RemoveDirectoryPath(FromNarrow(tree.c_str()));
+  if (!packed) {
+    std::fprintf(stderr, "bench_unpack: %s\n", ToNarrow(error).Data());
+    return false;
+  }
+  std::printf("packed at level %d into %.1f MiB in %.1f s\n", level, FileBytes(kitPath) / 1048576.0,
+              SecondsSince(start));
+  return true;
+}
+
+// One ReadKit of the kit with the work file in workFolder; seconds and the
+// work file's size, or a negative time on failure.
+double TimeReadKit(const std::string& kitPath, const std::string& workFolder, uint64_t* inflated) {
+  setenv("TMPDIR", workFolder.c_str(), 1);
+  DistributionKit kit;
+  Clock::time_point start = Clock::now();
+  uint32_t result = ReadKit(kit, FromNarrow(kitPath.c_str()));
+  double seconds = SecondsSince(start);
+  if (result != 0) {
+    std::fprintf(stderr, "bench_unpack: ReadKit failed with %u\n", result);
+    return -1;
+  }
+  *inflated = FileBytes(ToNarrow(kit.workPath).Data());
+  return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  uint64_t mebibytes = 512;
+  int rounds = 5;
+  int level = 9;
+  bool clean = false;
+  std::string folder;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--size" && i + 1 < argc) {
+      mebibytes = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--rounds" && i + 1 < argc) {
+      rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--level" && i + 1 < argc) {
+      level = std::atoi(argv[++i]);
+    } else if (arg == "--clean") {
+      clean = true;
+    } else if (!arg.empty() && arg[0] != '-' && folder.empty()) {
+      folder = arg;
+    } else {
+      std::fprintf(stderr,
+                   "usage: bench_unpack [--size MIB] [--rounds N] [--level N] [--clean] "
+                   "[FOLDER]\n");
+      return 2;
+    }
+  }
+  if (folder.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench_unpack";
+  }
+  ::mkdir(folder.c_str(), 0755);
+  std::string kitPath = folder + "/bench.bkd";
+  std::string workFolder = folder + "/work";
+  std::string plainOut = folder + "/plain.out";
+  ::mkdir(workFolder.c_str(), 0755);
+
+  if (FileBytes(kitPath) == 0) {
+    if (!MakeKit(folder, kitPath, mebibytes << 20, level)) return 1;
+  } else {
+    std::printf("reusing %s (%.1f MiB)\n", kitPath.c_str(), FileBytes(kitPath) / 1048576.0);
+  }
+
+  // Warm the page cache with the kit, so every contender reads it from memory.
+  if (PlainInflate(kitPath, plainOut, kLargeChunk, kLargeChunk) < 0) {
+    std::fprintf(stderr, "bench_unpack: the plain loop failed\n");
+    return 1;
+  }
+  ::unlink(plainOut.c_str());
+
+  // The plain loop with 256 KiB buffers is the reference; the same loop with
+  // the unpacker's 32 KiB output block shows what the block size alone costs.
+  const char* names[] = {"plain loop, 256 KiB buffers", "plain loop, 32 KiB output", "ReadKit"};
+  std::vector<double> rates[3];
+  for (int round = 0; round < rounds; ++round) {
+    // Rotate the order, so that no contender always runs first or last.
+    for (int turn = 0; turn < 3; ++turn) {
+      int which = (round + turn) % 3;
+      uint64_t bytes = 0;
+      double seconds = -1;
+      if (which < 2) {
+        Clock::time_point start = Clock::now();
+        int64_t written =
+            PlainInflate(kitPath, plainOut, kLargeChunk, which == 0 ? kLargeChunk : 0x8000);
+        seconds = SecondsSince(start);
+        ::unlink(plainOut.c_str());
+        if (written < 0) return 1;
+        bytes = static_cast<uint64_t>(written);
+      } else {
+        seconds = TimeReadKit(kitPath, workFolder, &bytes);
+        if (seconds < 0) return 1;
+      }
+      rates[which].push_back(bytes / seconds / 1e6);
+    }
+    std::printf("round %d: %.1f / %.1f / %.1f MB/s\n", round + 1, rates[0].back(), rates[1].back(),
+                rates[2].back());
+  }
+  for (int which = 0; which < 3; ++which) {
+    std::printf("%-30s median %6.1f MB/s, best %6.1f MB/s\n", names[which], Median(rates[which]),
+                *std::max_element(rates[which].begin(), rates[which].end()));
+  }
+  std::printf("ReadKit / plain loop (256 KiB): median %.3f\n", Median(rates[2]) / Median(rates[0]));
+  std::printf("ReadKit / plain loop (32 KiB output): median %.3f\n",
+              Median(rates[2]) / Median(rates[1]));
+  if (clean) RemoveDirectoryPath(FromNarrow(folder.c_str()));
+  return 0;
+}
