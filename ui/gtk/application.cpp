@@ -29,9 +29,8 @@ void RunSetupApplication(int argumentCount, char** arguments) {
   LanguageChoice language =
       ChooseLanguage(options.hasLanguage ? options.languageCode.Data() : nullptr);
   NarrowString title = ToNarrow(GetMessageText("IDR_MAINFRAME"));
-  auto dialog =
-      std::make_unique<CInstallerDlg>(argumentCount, arguments, options.silentMode, title,
-                                      language.languageCode, options.useWorkingDirectory);
+  auto dialog = std::make_unique<CInstallerDlg>(argumentCount, arguments, options.silentMode, title,
+                                                language.languageCode, options.useWorkingDirectory);
   dialog->Context().languageId = language.languageId;
 
   MessageBoxReporter reporter(*dialog);

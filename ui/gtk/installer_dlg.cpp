@@ -31,12 +31,16 @@ CInstallerDlg::CInstallerDlg(int argumentCount, char** arguments, bool silentMod
 }
 
 CInstallerDlg::~CInstallerDlg() {
+  // The worker still uses the channel and the kit until its very end.
+  if (workerStarted_) channel_.WaitForWorkerEnd();
   if (window_) gtk_widget_destroy(window_);
   if (sidePicture_) g_object_unref(sidePicture_);
   if (icon_) g_object_unref(icon_);
 }
 
-U16String CInstallerDlg::GetTitle() const { return FromNarrow(title_); }
+U16String CInstallerDlg::GetTitle() const {
+  return FromNarrow(title_);
+}
 
 int CInstallerDlg::ShowMessage(const U16String& text, uint32_t kind) {
   return ShowMessageBox(this, text, kind);

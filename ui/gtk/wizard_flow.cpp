@@ -10,11 +10,15 @@
 
 namespace {
 
-NarrowString Text(const char* key) { return ToNarrow(GetMessageText(key)); }
+NarrowString Text(const char* key) {
+  return ToNarrow(GetMessageText(key));
+}
 
 // Runs on the worker's thread after each publication and at its end: makes
 // the blocked gtk_main_iteration of the copying loop return.
-void WakeMainLoop(void*) { g_main_context_wakeup(nullptr); }
+void WakeMainLoop(void*) {
+  g_main_context_wakeup(nullptr);
+}
 
 }  // namespace
 
@@ -175,8 +179,8 @@ void CInstallerDlg::OpenDescription() {
   path.ReplaceAll(u'\\', u'/');
   // The link comes from the kit and is not trusted: inside the double quotes
   // the shell must see only the path.
-  NarrowString command = NarrowString("xdg-open \"") + EscapeForDoubleQuotes(ToNarrow(path)) +
-                         "\" 2>/dev/null";
+  NarrowString command =
+      NarrowString("xdg-open \"") + EscapeForDoubleQuotes(ToNarrow(path)) + "\" 2>/dev/null";
   if (PathExists(path) && successPage_->WantsDescription()) RunShellCommand(command);
 }
 

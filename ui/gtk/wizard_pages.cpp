@@ -4,7 +4,9 @@
 
 namespace {
 
-NarrowString Text(const char* key) { return ToNarrow(GetMessageText(key)); }
+NarrowString Text(const char* key) {
+  return ToNarrow(GetMessageText(key));
+}
 
 }  // namespace
 

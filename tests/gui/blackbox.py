@@ -1,0 +1,498 @@
+#!/usr/bin/env python3
+"""Black-box runs of the real Linux setup program under an X server.
+
+Each case copies the built program beside a kit made with mkkit in a folder
+of its own, points HOME and TMPDIR into that folder, drives the program with
+X input events (xdotool) and checks what it leaves behind: the installed
+files, the launcher settings, no work file and no backup directory, and exit
+status 0. The windows are read through the widget probe module (GTK_MODULES),
+which answers on a Unix socket; every wait has a time limit and a failing
+wait says what it was waiting for and what was on the screen.
+
+Usage: blackbox.py --case NAME --setup PATH --mkkit PATH --probe PATH
+                   --close-request PATH --texts DIR --work DIR
+"""
+import argparse
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import time
+
+WAIT_LIMIT = 30.0  # seconds; the sanitizer build is slow
+EXIT_LIMIT = 60.0
+RU_TITLE = "Установка конфигурации"
+OLD_TIME = 1000000000  # 2001, older than anything a kit holds
+KIT_TIME = 1600000000
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def load_texts(directory, code):
+    texts = {}
+    with open(os.path.join(directory, code + ".tsv"), encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line or line.startswith("#") or "\t" not in line:
+                continue
+            key, text = line.split("\t", 1)
+            texts[key] = text
+    return texts
+
+
+def write_tree(root, files, mtime=KIT_TIME):
+    """files: relative path -> text."""
+    for name, text in files.items():
+        path = os.path.join(root, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        os.utime(path, (mtime, mtime))
+
+
+def read_tree(root):
+    """Relative path -> (bytes, whole-second mtime) for files, None for directories."""
+    tree = {}
+    for directory, dirs, files in os.walk(root):
+        for d in dirs:
+            tree[os.path.relpath(os.path.join(directory, d), root) + "/"] = None
+        for name in files:
+            path = os.path.join(directory, name)
+            with open(path, "rb") as f:
+                tree[os.path.relpath(path, root)] = (f.read(), int(os.stat(path).st_mtime))
+    return tree
+
+
+class Case:
+    def __init__(self, options, name):
+        self.options = options
+        self.root = os.path.join(options.work, name)
+        shutil.rmtree(self.root, ignore_errors=True)
+        for sub in ("program", "home", "tmp", "cwd", "bin", "source"):
+            os.makedirs(os.path.join(self.root, sub))
+        self.program_dir = os.path.join(self.root, "program")
+        self.home = os.path.join(self.root, "home")
+        self.tmp = os.path.join(self.root, "tmp")
+        self.cwd = os.path.join(self.root, "cwd")
+        self.opened_log = os.path.join(self.root, "opened.log")
+        shutil.copy2(options.setup, os.path.join(self.program_dir, "setup"))
+        # A stand-in for the desktop's opener: records what it was asked to open.
+        opener = os.path.join(self.root, "bin", "xdg-open")
+        with open(opener, "w") as f:
+            f.write('#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s"\n' % self.opened_log)
+        os.chmod(opener, 0o755)
+        self.process = None
+        self.socket_path = os.path.join(self.root, "probe.sock")
+        self.en = load_texts(options.texts, "en")
+        self.ru = load_texts(options.texts, "ru")
+
+    # --- the kit and the settings -------------------------------------
+    def make_kit(self, files, describe=(), mtime=KIT_TIME):
+        source = os.path.join(self.root, "source")
+        write_tree(source, files, mtime)
+        command = [self.options.mkkit, "pack", "-o", self.kit_path()]
+        for d in describe:
+            command += ["--describe", *d]
+        command.append(source)
+        result = subprocess.run(command, capture_output=True, text=True)
+        check(result.returncode == 0, "mkkit failed: " + result.stderr)
+
+    def kit_path(self):
+        return os.path.join(self.program_dir, "brvx.bkd")
+
+    def settings_path(self):
+        return os.path.join(self.home, ".Tarn", "tarnlaunch", "tarnlaunch.cfg")
+
+    def configure_target(self, target):
+        os.makedirs(os.path.dirname(self.settings_path()), exist_ok=True)
+        with open(self.settings_path(), "w") as f:
+            f.write("ConfigurationTemplatesLocation=%s\n" % target)
+
+    def read_settings(self):
+        if not os.path.exists(self.settings_path()):
+            return None
+        with open(self.settings_path(), encoding="utf-8") as f:
+            return f.read()
+
+    # --- the program ----------------------------------------------------
+    def start(self, arguments=(), lang="en_US.UTF-8", probe=True):
+        env = dict(os.environ)
+        for name in ("LC_ALL", "LANGUAGE", "LC_MESSAGES", "GTK_MODULES"):
+            env.pop(name, None)
+        env.update(HOME=self.home, TMPDIR=self.tmp, LANG=lang,
+                   PATH=os.path.join(self.root, "bin") + ":" + env.get("PATH", ""))
+        if probe:
+            env["GTK_MODULES"] = self.options.probe
+            env["SETUP_TEST_PROBE"] = self.socket_path
+        check("DISPLAY" in env, "no DISPLAY: these tests need an X server (scripts/test starts one)")
+        self.log = open(os.path.join(self.root, "setup.log"), "w")
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([os.path.join(self.program_dir, "setup"), *arguments],
+                                        cwd=self.cwd, env=env, stdout=self.log,
+                                        stderr=subprocess.STDOUT)
+
+    def snapshot(self):
+        try:
+            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+                s.settimeout(5)
+                s.connect(self.socket_path)
+                data = b""
+                while True:
+                    chunk = s.recv(65536)
+                    if not chunk:
+                        break
+                    data += chunk
+            return json.loads(data.decode("utf-8"))
+        except (OSError, ValueError):
+            return None
+
+    def wait_for(self, what, find, limit=WAIT_LIMIT):
+        """Polls the windows until find(snapshot) gives something."""
+        deadline = time.monotonic() + limit
+        last = None
+        while time.monotonic() < deadline:
+            if self.process.poll() is not None:
+                raise Failure("setup ended with status %s while waiting for %s; last windows: %s"
+                              % (self.process.returncode, what, describe(last)))
+            snap = self.snapshot()
+            if snap is not None:
+                last = snap
+                found = find(snap)
+                if found:
+                    return found
+            time.sleep(0.05)
+        raise Failure("no %s within %.0f s; windows seen: %s" % (what, limit, describe(last)))
+
+    def wait_for_exit(self, limit=EXIT_LIMIT):
+        try:
+            status = self.process.wait(limit)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise Failure("setup did not end within %.0f s" % limit)
+        check(status == 0, "setup ended with status %d (see %s/setup.log)" % (status, self.root))
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+    # --- reading windows --------------------------------------------------
+    def main_window(self, snap):
+        for w in snap["windows"]:
+            if w["kind"] == "window" and w["type_hint"] == 2:
+                return w
+        return None
+
+    def message_box(self, snap):
+        for w in snap["windows"]:
+            if w["kind"] == "message":
+                return w
+        return None
+
+    def wait_for_page(self, what, label_text):
+        """The main window once one of its labels reads label_text."""
+        def find(snap):
+            w = self.main_window(snap)
+            return w if w and any(x.get("text") == label_text for x in labels(w)) else None
+        return self.wait_for(what, find)
+
+    def wait_for_message(self, what):
+        return self.wait_for(what, self.message_box)
+
+    # --- input ------------------------------------------------------------
+    def keys(self, window, *keys):
+        xdotool("windowfocus", "--sync", str(int(window["xid"])))
+        xdotool("key", "--clearmodifiers", *keys)
+
+    def click(self, window, widget):
+        x = int(widget["x"] + widget["width"] / 2)
+        y = int(widget["y"] + widget["height"] / 2)
+        xdotool("mousemove", "--window", str(int(window["xid"])), str(x), str(y), "click", "1")
+
+    def close_request(self, window):
+        subprocess.run([self.options.close_request, str(int(window["xid"]))], check=True)
+
+    # --- what is left behind ----------------------------------------------
+    def check_no_leftovers(self):
+        names = os.listdir(self.tmp)
+        check(not [n for n in names if n.startswith("bdk")], "work file left in TMPDIR: %s" % names)
+        check(not [n for n in names if n.startswith("brstp")],
+              "backup directory left in TMPDIR: %s" % names)
+
+    def opened(self):
+        if not os.path.exists(self.opened_log):
+            return []
+        with open(self.opened_log, encoding="utf-8") as f:
+            return f.read().splitlines()
+
+
+def xdotool(*arguments):
+    result = subprocess.run(["xdotool", *arguments], capture_output=True, text=True, timeout=20)
+    check(result.returncode == 0, "xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
+    return result.stdout
+
+
+def labels(window):
+    return [w for w in window["widgets"] if w["type"] == "GtkLabel"]
+
+
+def button(window, label):
+    for w in window["widgets"]:
+        if w.get("label") == label:
+            return w
+    raise Failure("no button %r in window %r: %s" % (label, window["title"], describe_window(window)))
+
+
+def describe_window(w):
+    texts = [x.get("text") or x.get("label") for x in w["widgets"]
+             if x.get("text") or x.get("label")]
+    return "%s %r (%dx%d) %s" % (w["kind"], w["title"], w["width"], w["height"], texts)
+
+
+def describe(snap):
+    if not snap:
+        return "none (the probe did not answer)"
+    return "; ".join(describe_window(w) for w in snap["windows"]) or "no visible window"
+
+
+def check_x_title(window, title):
+    name = xdotool("getwindowname", str(int(window["xid"]))).rstrip("\n")
+    check(name == title, "X window title %r, expected %r" % (name, title))
+
+
+# --- the cases ------------------------------------------------------------
+
+SAMPLE = {
+    "templates/order.tmpl": "order template\n",
+    "templates/invoice.tmpl": "invoice template\n",
+    "readme.txt": "sample\n",
+}
+# A link that would run a command if the shell saw it unquoted.
+TRICKY_LINK = "$(touch hacked).html"
+
+
+def interactive_success(case, clear_box):
+    files = dict(SAMPLE)
+    files[TRICKY_LINK] = "<html>description</html>\n"
+    case.make_kit(files, describe=[("en", "Demo Templates", "Example Vendor", TRICKY_LINK)])
+    case.start()
+    t = case.en
+    welcome = "%s Demo Templates (Example Vendor)." % t["IDS_WELCOME_TITLE"]
+    w = case.wait_for_page("welcome page", welcome)
+    check(w["title"] == t["IDR_MAINFRAME"], "window title %r" % w["title"])
+    check_x_title(w, t["IDR_MAINFRAME"])
+    check((w["width"], w["height"]) == (500, 360), "window size %dx%d" % (w["width"], w["height"]))
+    case.keys(w, "Return")
+    w = case.wait_for_page("destination page", t["IDS_DESTINATION_PROMPT"])
+    entry = [x for x in w["widgets"] if x["type"] == "GtkEntry"][0]
+    target = entry["text"]
+    check(target.startswith(case.home + "/"), "proposed directory %r is not under HOME" % target)
+    case.keys(w, "Return")
+    w = case.wait_for_page("success page", t["IDS_SUCCESS_FINISH"])
+    box = button(w, t["IDS_SUCCESS_OPENDESCR"])
+    check(box["active"], "the description box starts cleared")
+    finish = button(w, t["IDS_WIZARD_FINISH"])
+    if clear_box:
+        case.click(w, box)
+        case.wait_for("cleared box", lambda s: case.main_window(s) and not button(
+            case.main_window(s), t["IDS_SUCCESS_OPENDESCR"])["active"])
+        case.click(w, finish)  # Return would toggle the focused box again
+    else:
+        case.keys(w, "Return")
+    case.wait_for_exit()
+
+    installed = read_tree(target)
+    for name, text in files.items():
+        check(installed.get(name, (None,))[0] == text.encode(), "%s not installed" % name)
+        check(installed[name][1] == KIT_TIME, "%s has time %d" % (name, installed[name][1]))
+    settings = case.read_settings() or ""
+    check("ConfigurationTemplatesLocation=%s\n" % target.rstrip("/") in settings,
+          "settings file does not list %s first: %r" % (target, settings))
+    case.check_no_leftovers()
+    check(not os.path.exists(os.path.join(case.cwd, "hacked")) and
+          not os.path.exists(os.path.join(target, "hacked")), "the link ran a command")
+    expected = [] if clear_box else [os.path.join(target.rstrip("/"), TRICKY_LINK)]
+    check(case.opened() == expected, "opened %r, expected %r" % (case.opened(), expected))
+
+
+def startup_failure(case, damage):
+    if damage:
+        with open(case.kit_path(), "wb") as f:
+            f.write(b"this is not a deflate stream" * 40)
+        key = "IDS_ERROR_DAMAGEDSOURCE"
+    else:
+        key = "IDS_ERROR_NOSOURCE"
+    case.start()
+    box = case.wait_for_message("error box")
+    snap = case.snapshot()
+    check(case.main_window(snap) is None, "the wizard window opened after a failed startup")
+    check(box["title"] == case.en["IDR_MAINFRAME"], "box title %r" % box["title"])
+    check(box["text"] == case.en[key], "box text %r, expected %r" % (box["text"], case.en[key]))
+    check(box["message_type"] == "error", "box type %s" % box["message_type"])
+    case.keys(box, "Return")
+    case.wait_for_exit()
+    case.check_no_leftovers()
+    check(case.read_settings() is None, "settings written after a failed startup")
+
+
+def prepare_failing_target(case):
+    """A target in which the third entry cannot be written: "sub" is a file."""
+    target = os.path.join(case.root, "target")
+    write_tree(target, {"a.txt": "old a\n", "sub": "a file where the kit has a folder\n"},
+               OLD_TIME)
+    case.make_kit({"a.txt": "new a\n", "b.txt": "new b\n", "sub/c.txt": "new c\n"})
+    case.configure_target(target)
+    return target
+
+
+def failing_install(case):
+    target = prepare_failing_target(case)
+    before = read_tree(target)
+    settings_before = case.read_settings()
+    t = case.en
+    case.start()
+    w = case.wait_for_page("welcome page", "%s %s (%s)." % (
+        t["IDS_WELCOME_TITLE"], t["IDS_DEFPRODUCT"], t["IDS_DEFPROVIDER"]))
+    case.keys(w, "Return")
+    w = case.wait_for_page("destination page", t["IDS_DESTINATION_PROMPT"])
+    case.keys(w, "Return")
+    box = case.wait_for_message("installation error box")
+    check(box["title"] == t["IDR_MAINFRAME"], "box title %r" % box["title"])
+    check(box["text"] == t["IDS_INSTALL_ERROR"], "box text %r" % box["text"])
+    check(box["message_type"] == "error", "box type %s" % box["message_type"])
+    case.keys(box, "Return")
+    w = case.wait_for_page("error page", t["IDS_ERROR_FINISH"])
+    case.keys(w, "Return")
+    case.wait_for_exit()
+    check(read_tree(target) == before, "the template directory was not restored")
+    check(case.read_settings() == settings_before, "settings changed after a failed install")
+    case.check_no_leftovers()
+
+
+def prepare_slow_target(case, count=600):
+    """Every file replaces an older one, so each costs a move to the backup."""
+    target = os.path.join(case.root, "target")
+    names = {"f%04d.txt" % i: "old %d\n" % i for i in range(count)}
+    write_tree(target, names, OLD_TIME)
+    case.make_kit({n: "new %s\n" % n for n in names})
+    case.configure_target(target)
+    return target
+
+
+def interrupt_copying(case, how):
+    target = prepare_slow_target(case)
+    before = read_tree(target)
+    settings_before = case.read_settings()
+    t = case.en
+    case.start()
+    w = case.wait_for_page("welcome page", "%s %s (%s)." % (
+        t["IDS_WELCOME_TITLE"], t["IDS_DEFPRODUCT"], t["IDS_DEFPROVIDER"]))
+    case.keys(w, "Return")
+    w = case.wait_for_page("destination page", t["IDS_DESTINATION_PROMPT"])
+    case.keys(w, "Return")
+    w = case.wait_for_page("progress page", t["IDS_PROGRESS_START"])
+    if how == "escape":
+        case.keys(w, "Escape")
+    elif how == "button":
+        case.click(w, button(w, t["IDS_WIZARD_CANCEL"]))
+    else:
+        case.close_request(w)
+    # No question and no error box: straight to the error page.
+    seen_box = []
+
+    def error_page(snap):
+        if case.message_box(snap):
+            seen_box.append(case.message_box(snap))
+        m = case.main_window(snap)
+        return m if m and any(x.get("text") == t["IDS_ERROR_FINISH"] for x in labels(m)) else None
+    w = case.wait_for("error page after the cancel", error_page)
+    check(not seen_box, "a message box appeared on cancel: %s" % describe_window(seen_box[0]))
+    case.keys(w, "Return")
+    case.wait_for_exit()
+    check(read_tree(target) == before, "the template directory was not restored after the cancel")
+    check(case.read_settings() == settings_before, "settings changed after a cancel")
+    case.check_no_leftovers()
+
+
+def silent_success(case):
+    target = os.path.join(case.root, "target")
+    case.configure_target(target)
+    case.make_kit(SAMPLE, describe=[("en", "Demo Templates", "Example Vendor", "readme.txt")])
+    # No probe and no input at all: the run must end by itself.
+    case.start(["-S"], probe=False)
+    case.wait_for_exit()
+    installed = read_tree(target)
+    for name, text in SAMPLE.items():
+        check(installed.get(name, (None,))[0] == text.encode(), "%s not installed" % name)
+    check(case.read_settings() == "ConfigurationTemplatesLocation=%s\n" % target,
+          "settings %r" % case.read_settings())
+    check(case.opened() == [], "silent mode opened %r" % case.opened())
+    case.check_no_leftovers()
+
+
+def russian_run(case):
+    case.make_kit(SAMPLE, describe=[("en", "Demo Templates", "Example Vendor", "readme.txt"),
+                                    ("ru", "Демо-шаблоны", "Пример", "readme.txt")])
+    case.start(lang="ru_RU.UTF-8")
+    t = case.ru
+    check(t["IDR_MAINFRAME"] == RU_TITLE, "Russian catalogue title %r" % t["IDR_MAINFRAME"])
+    w = case.wait_for_page("Russian welcome page",
+                           "%s Демо-шаблоны (Пример)." % t["IDS_WELCOME_TITLE"])
+    check(w["title"] == RU_TITLE, "window title %r" % w["title"])
+    check_x_title(w, RU_TITLE)
+    xdotool("search", "--sync", "--onlyvisible", "--name", "^%s$" % RU_TITLE)
+    button(w, t["IDS_WIZARD_NEXT"])
+    case.keys(w, "Escape")
+    box = case.wait_for_message("cancel question")
+    check(box["title"] == RU_TITLE, "question title %r" % box["title"])
+    check(box["text"] == t["IDS_ACCEPT_CANCEL"], "question text %r" % box["text"])
+    check(box["message_type"] == "question", "box type %s" % box["message_type"])
+    case.click(box, button(box, "gtk-yes"))
+    case.wait_for_exit()
+    check(case.read_settings() is None, "settings written after a cancelled wizard")
+    case.check_no_leftovers()
+
+
+CASES = {
+    "interactive_success": lambda c: interactive_success(c, clear_box=False),
+    "success_box_cleared": lambda c: interactive_success(c, clear_box=True),
+    "missing_kit": lambda c: startup_failure(c, damage=False),
+    "damaged_kit": lambda c: startup_failure(c, damage=True),
+    "failing_install": failing_install,
+    "cancel_by_escape": lambda c: interrupt_copying(c, "escape"),
+    "cancel_by_button": lambda c: interrupt_copying(c, "button"),
+    "close_during_copying": lambda c: interrupt_copying(c, "close"),
+    "silent_success": silent_success,
+    "russian_run": russian_run,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("case", "setup", "mkkit", "probe", "close-request", "texts", "work"):
+        parser.add_argument("--" + name, required=True)
+    options = parser.parse_args()
+    case = Case(options, options.case)
+    try:
+        CASES[options.case](case)
+    except Failure as failure:
+        print("FAILED %s: %s" % (options.case, failure))
+        return 1
+    finally:
+        case.stop()
+    print("passed %s" % options.case)
+    shutil.rmtree(case.root, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
