@@ -138,7 +138,7 @@ std::string DescribeWindows() {
     out += "{\"kind\":";
     AppendQuoted(out, KindOf(window));
     AppendField(out, "title", gtk_window_get_title(GTK_WINDOW(window)));
-    AppendNumber(out, "xid", GDK_WINDOW_XID(gtk_widget_get_window(window)));
+    out += ",\"xid\":" + std::to_string(GDK_WINDOW_XID(gtk_widget_get_window(window)));
     AppendNumber(out, "width", allocation.width);
     AppendNumber(out, "height", allocation.height);
     AppendNumber(out, "type_hint", gtk_window_get_type_hint(GTK_WINDOW(window)));
