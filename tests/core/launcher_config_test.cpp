@@ -1,3 +1,7 @@
+// The Linux form of reading and writing the settings file (locale bytes,
+// descriptors, file-size limits).
+#ifndef _WIN32
+
 #include "core/launcher_config.h"
 
 #include <dirent.h>
@@ -334,3 +338,5 @@ TEST_F(LauncherConfigTest, FailedWriteLeavesTheLinesBeforeTheFailure) {
 }
 
 }  // namespace
+
+#endif  // _WIN32

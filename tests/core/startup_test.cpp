@@ -1,3 +1,6 @@
+// The Linux startup: its command line, kit locations and default directory.
+#ifndef _WIN32
+
 #include "core/startup.h"
 
 #include <unistd.h>
@@ -164,3 +167,5 @@ TEST_F(StartupTest, TheKitInTheWorkingDirectory) {
   std::string beside = Utf8(LocateKit(false));
   EXPECT_EQ(beside, std::string(SETUP_BIN_DIR) + "/brvx.bkd");
 }
+
+#endif  // _WIN32

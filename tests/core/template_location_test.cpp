@@ -1,3 +1,7 @@
+// The Linux forms of the settings locations and of recording: paths under
+// the home directory, POSIX permissions.
+#ifndef _WIN32
+
 #include "core/template_location.h"
 
 #include <dirent.h>
@@ -232,3 +236,5 @@ TEST_F(TemplateLocationTest, SettingsDirectoryThatCannotBeMadeIsSilent) {
 }
 
 }  // namespace
+
+#endif  // _WIN32
