@@ -84,11 +84,13 @@ uint32_t Seek(FileHandle handle, uint32_t distanceLow, int32_t* distanceHigh, ui
     return INVALID_SET_FILE_POINTER;
   }
   DWORD method = origin == kSeekCurrent ? FILE_CURRENT : origin == kSeekEnd ? FILE_END : FILE_BEGIN;
+  // Without a high half the system would take the distance as signed, and
+  // entries beyond 2 GiB of a work file could not be reached; as on Linux,
+  // it is an unsigned 32-bit distance then.
   LONG high = distanceHigh ? *distanceHigh : 0;
   // 0xFFFFFFFF is also a valid low half: only a set last error tells.
   SetLastError(0);
-  DWORD low = SetFilePointer(ToHandle(handle), static_cast<LONG>(distanceLow),
-                             distanceHigh ? &high : nullptr, method);
+  DWORD low = SetFilePointer(ToHandle(handle), static_cast<LONG>(distanceLow), &high, method);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return low;
   if (distanceHigh) *distanceHigh = high;
   return low;

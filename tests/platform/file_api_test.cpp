@@ -197,6 +197,11 @@ TEST(FileApi, SeekBeyondFourGigabytes) {
   high = 0;
   EXPECT_EQ(FileApi::Seek(h, 0, &high, kSeekEnd), 0x40000000u);
   EXPECT_EQ(high, 1);
+  // Without a high half the distance is unsigned: 3 GiB, not -1 GiB.
+  EXPECT_EQ(FileApi::Seek(h, 0xC0000000u, nullptr, kSeekBegin), 0xC0000000u);
+  high = 0;
+  EXPECT_EQ(FileApi::Seek(h, 0, &high, kSeekCurrent), 0xC0000000u);
+  EXPECT_EQ(high, 0);
   FileApi::Close(h);
   uint32_t size = 0;
   EXPECT_EQ(FileApi::FileSize(U16(dir / "sparse"), &size), 0u);
