@@ -1,5 +1,8 @@
 // The kit maker: the real mkkit program packs trees that the project's own
 // reader then opens, and refuses what the reader would refuse.
+// mkkit is a Linux tool.
+#ifndef _WIN32
+
 #include <gtest/gtest.h>
 
 #include "core/distribution_kit.h"
@@ -231,3 +234,5 @@ TEST_F(MkkitTest, UsageErrors) {
 }
 
 }  // namespace
+
+#endif  // _WIN32
