@@ -50,6 +50,8 @@ class WorkFileReader {
   // read; minimum is the smallest length its fields allow.
   const std::vector<uint8_t>& ReadBody(uint32_t length, uint32_t minimum) {
     if (length < minimum) Fail(kErrorInvalidData);
+    // A length past the end of the file must not cost an allocation of its size.
+    if (length - 4 > remaining_) Fail(kErrorInvalidData);
     buffer_.resize(length - 4);
     ReadExactly(buffer_.data(), length - 4);
     return buffer_;

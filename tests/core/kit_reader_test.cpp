@@ -232,6 +232,11 @@ TEST_F(KitReaderTest, MalformedWorkFilesAreRefusedAndRemoved) {
                                                  .U32(0)
                                                  .Bytes(std::string(40, '\0'))
                                                  .bytes()},
+      {"description record of 4 GiB",
+       WorkFileBuilder().U32(1).U32(1).U32(0xFFFFFFFF).Bytes(std::string(40, '\0')).bytes()},
+      {"entry record of 4 GiB",
+       WithDirectory(
+           WorkFileBuilder().U32(1).U32(0xFFFFFFFF).Bytes(std::string(40, '\0')).bytes())},
       {"entry count too large", WithDirectory(WorkFileBuilder().U32(0xFFFFFFFF).U64(0).bytes())},
       {"missing entry record",
        WithDirectory(WorkFileBuilder().U32(2).bytes() + EntryRecord(Entry("a", 0, 0)))},
