@@ -84,7 +84,8 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
   const wchar_t* old = _wgetenv(wideName.c_str());
   had_ = old != nullptr;
   if (old) old_ = FromWide(old);
-  // _wputenv changes the C library's copy and the system's block.
+  // _wputenv changes the C library's copy and the system's block. Windows
+  // has no empty variables: an empty value unsets the name.
   _wputenv((wideName + L"=" + (value ? Wide(value) : std::wstring())).c_str());
 }
 
