@@ -13,13 +13,13 @@ Usage: blackbox.py --case NAME --setup PATH --mkkit PATH --probe PATH
                    --close-request PATH --texts DIR --work DIR
 """
 import argparse
-import json
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import time
+
+import probe_client
 
 WAIT_LIMIT = 30.0  # seconds; the sanitizer build is slow
 EXIT_LIMIT = 60.0
@@ -141,19 +141,7 @@ class Case:
                                         stderr=subprocess.STDOUT)
 
     def snapshot(self):
-        try:
-            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
-                s.settimeout(5)
-                s.connect(self.socket_path)
-                data = b""
-                while True:
-                    chunk = s.recv(65536)
-                    if not chunk:
-                        break
-                    data += chunk
-            return json.loads(data.decode("utf-8"))
-        except (OSError, ValueError):
-            return None
+        return probe_client.snapshot(self.socket_path)
 
     def wait_for(self, what, find, limit=WAIT_LIMIT):
         """Polls the windows until find(snapshot) gives something."""
@@ -187,10 +175,7 @@ class Case:
 
     # --- reading windows --------------------------------------------------
     def main_window(self, snap):
-        for w in snap["windows"]:
-            if w["kind"] == "window" and w["type_hint"] == 2:
-                return w
-        return None
+        return probe_client.wizard_window(snap)
 
     def message_box(self, snap):
         for w in snap["windows"]:

@@ -64,8 +64,8 @@ class CInstallerDlg : public CWnd {
   // True when the request is consumed (during copying it means Cancel).
   bool OnDeleteEvent();
 
-  // Returns once no worker runs any more. The window is hidden first, and
-  // GTK's loop keeps running meanwhile.
+  // Returns once no worker runs any more; GTK's loop keeps running
+  // meanwhile, and the buttons and keys do nothing from then on.
   void WaitForWorkerEnd();
 
   // For the window tests.
@@ -124,4 +124,5 @@ class CInstallerDlg : public CWnd {
 
   InstallWorker worker_;
   bool workerStarted_ = false;
+  bool closing_ = false;
 };

@@ -49,6 +49,7 @@ void CInstallerDlg::ShowDestinationPage() {
 }
 
 void CInstallerDlg::OnNextClicked() {
+  if (closing_) return;
   switch (state_) {
     case WizardState::Welcome:
       ShowDestinationPage();
@@ -74,6 +75,7 @@ void CInstallerDlg::OnNextClicked() {
 }
 
 void CInstallerDlg::OnBackClicked() {
+  if (closing_) return;
   if (state_ == WizardState::Destination) ShowWelcomePage();
 }
 
@@ -152,6 +154,7 @@ void CInstallerDlg::EnterFinishMode() {
 }
 
 void CInstallerDlg::OnCancelClicked() {
+  if (closing_) return;
   if (state_ == WizardState::Copying) {
     // No question: the worker stops after the file it is writing, restores
     // the template directory, and the copying loop then shows the error page.
@@ -191,6 +194,7 @@ void CInstallerDlg::FinishWizard() {
 
 void CInstallerDlg::WaitForWorkerEnd() {
   if (!workerStarted_) return;
-  if (window_) gtk_widget_hide(window_);
+  // The last page stays up and redraws, but nothing acts any more.
+  closing_ = true;
   while (!channel_.HasWorkerEnded()) gtk_main_iteration();
 }
