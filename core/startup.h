@@ -25,6 +25,10 @@ struct CommandLineOptions {
 // Linux options: "usecwd" first, then "-S"/"/S" and "-L"/"/L" + code; the scan
 // stops at the language option.
 CommandLineOptions ParseCommandLine(int argumentCount, char** arguments);
+#else
+// Windows options: "/S" and "/L" + code (the code in the ANSI code page); the
+// scan starts after the program's name and stops at the language option.
+CommandLineOptions ParseCommandLine(int argumentCount, wchar_t** arguments);
 #endif
 
 // The kit's full path: beside the program, or in the working directory.
