@@ -13,6 +13,9 @@ namespace {
 
 // Windows ERROR_HANDLE_EOF: the work file ends before the entry does.
 constexpr uint32_t kErrorHandleEof = 38;
+// Windows ERROR_WRITE_FAULT: a file that exists could not be moved into the
+// backup directory (no room there, no right to move it, ...).
+constexpr uint32_t kErrorBackupFailed = 29;
 
 U16String DecimalText(unsigned value) {
   std::string digits = std::to_string(value);
@@ -120,14 +123,26 @@ uint32_t TemplateInstaller::BackupFile(const U16String& path) {
   // Nothing to keep: spare the move (the result is the one it would give).
   if (!PathExists(path)) return kErrorFileNotFound;
   // A kit that names the same file twice: the backup already holds the
-  // original, which the file written meanwhile must not replace.
+  // original, which the file written meanwhile must not replace; and a file
+  // that this run wrote itself has nothing to keep.
   if (PathExists(destination)) return 0;
+  for (const U16String& written : transaction.writtenFiles) {
+    if (written == path) return 0;
+  }
   size_t last = destination.FindLast(kSeparator);
   if (last != U16String::npos) {
     uint32_t result = EnsureDirectory(destination.Substring(0, last), false);
     if (result != 0) return result;
   }
-  return MovePath(path, destination);
+  uint32_t result = MovePath(path, destination);
+  if (result == 0) return 0;
+  // A move between volumes that failed half way leaves a partial copy, which
+  // the rollback would put in place of the intact original.
+  DeleteFilePath(destination);
+  // The file exists, so a failed move (mv reports 2) has kept nothing: taken
+  // for a missing file, it would be overwritten without a backup.
+  if (result == kErrorFileNotFound || result == kErrorPathNotFound) return kErrorBackupFailed;
+  return result;
 }
 
 uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path) {
@@ -203,11 +218,14 @@ void RestoreTree(const U16String& target, const U16String& backup) {
 uint32_t TemplateInstaller::Rollback(uint32_t code) {
   if (transactions_.empty()) return code;
   const InstallTransaction& transaction = transactions_.back();
+  // New files go first: on a volume that ran full, the replaced files can
+  // only be put back once the room they took is free again. (None of them
+  // is in the backup: a file the run wrote itself is never backed up.)
+  for (const U16String& file : transaction.writtenFiles) DeleteFilePath(file);
   if (!transaction.targetDirectory.IsEmpty() && !transaction.backupDirectory.IsEmpty()) {
     RestoreTree(transaction.targetDirectory, transaction.backupDirectory);
   }
   if (!transaction.backupDirectory.IsEmpty()) RemoveTree(transaction.backupDirectory);
   for (const U16String& directory : transaction.createdDirectories) RemoveTree(directory);
-  for (const U16String& file : transaction.writtenFiles) DeleteFilePath(file);
   return code;
 }

@@ -28,7 +28,14 @@ uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) 
   // mkdir -p does not tell whether it created anything, so look first.
   if (IsDirectoryPath(path)) return 0;
   U16String outermost = record ? OutermostMissingLevel(path) : U16String();
-  if (MakeDirectoryPath(path) != 0) return kErrorPathNotFound;
+  if (MakeDirectoryPath(path) != 0) {
+    // mkdir -p may have made the upper levels before a lower one failed
+    // (a name too long, say); they are the run's to remove.
+    if (record && IsDirectoryPath(outermost)) {
+      transactions_.back().createdDirectories.push_back(outermost);
+    }
+    return kErrorPathNotFound;
+  }
   if (record) transactions_.back().createdDirectories.push_back(outermost);
   return 0;
 }
