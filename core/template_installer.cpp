@@ -13,6 +13,8 @@ namespace {
 
 // Windows ERROR_HANDLE_EOF: the work file ends before the entry does.
 constexpr uint32_t kErrorHandleEof = 38;
+// Windows ERROR_DIRECTORY: a directory stands where a file must go.
+constexpr uint32_t kErrorDirectory = 267;
 // Windows ERROR_WRITE_FAULT: a file that exists could not be moved into the
 // backup directory (no room there, no right to move it, ...).
 constexpr uint32_t kErrorBackupFailed = 29;
@@ -122,6 +124,9 @@ uint32_t TemplateInstaller::BackupFile(const U16String& path) {
   U16String destination = transaction.backupDirectory + relative;
   // Nothing to keep: spare the move (the result is the one it would give).
   if (!PathExists(path)) return kErrorFileNotFound;
+  // A directory where the kit has a file is never moved away: with the
+  // backup directory removed at the end, its contents would be lost.
+  if (IsDirectoryPath(path)) return kErrorDirectory;
   // A kit that names the same file twice: the backup already holds the
   // original, which the file written meanwhile must not replace; and a file
   // that this run wrote itself has nothing to keep.

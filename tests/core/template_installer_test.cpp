@@ -229,6 +229,17 @@ TEST_F(InstallerTest, FailureOnTheFirstEntryPublishesZero) {
   EXPECT_EQ(ListTree(target_), (std::vector<std::string>{"blocker"}));
 }
 
+TEST_F(InstallerTest, ADirectoryWhereTheKitHasAFileIsNeverMovedAway) {
+  MakeDirs(target_ + "/conf");
+  WriteFileBytes(target_ + "/conf/mine.txt", "the user's file");
+  SetMTime(target_ + "/conf", kOld);
+  TreeSnapshot before = TakeSnapshot(target_);
+  MakeKit({{"a.txt", "a"}, {"conf", "a file named like the directory"}});
+  EXPECT_EQ(Install(), 267u);
+  EXPECT_EQ(TakeSnapshot(target_), before);
+  EXPECT_EQ(BackupDirectories(), 0);
+}
+
 TEST_F(InstallerTest, EmptyKitFinishesAtOnce) {
   MakeKit({});
   EXPECT_EQ(Install(), 0u);
