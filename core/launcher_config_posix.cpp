@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <string.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -25,7 +26,11 @@ FILE* OpenForReading(const U16String& path) {
   return file;
 }
 
-void DecodeInto(LauncherConfigParser& parser, const std::string& bytes) {
+// Zero bytes are no text and are dropped before decoding: dropped after it,
+// they could leave two bytes side by side that decode differently once the
+// line is written back without them.
+void DecodeInto(LauncherConfigParser& parser, std::string& bytes) {
+  bytes.erase(std::remove(bytes.begin(), bytes.end(), '\0'), bytes.end());
   if (bytes.empty()) return;
   U16String text = FromNarrow(bytes.data(), bytes.size());
   parser.Feed(text.Data(), text.Length());
