@@ -201,6 +201,9 @@ class Case:
     def click(self, window, widget):
         x = int(widget["x"] + widget["width"] / 2)
         y = int(widget["y"] + widget["height"] / 2)
+        # From outside the window in, so that the widget sees the pointer
+        # enter even when it was mapped right under a resting pointer.
+        xdotool("mousemove", "--sync", "1023", "767")
         xdotool("mousemove", "--window", str(int(window["xid"])), str(x), str(y), "click", "1")
 
     def close_request(self, window):
