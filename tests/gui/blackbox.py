@@ -332,18 +332,25 @@ def startup_failure(case, damage):
     check(case.read_settings() is None, "settings written after a failed startup")
 
 
-def prepare_failing_target(case):
-    """A target in which the third entry cannot be written: "sub" is a file."""
+def prepare_failing_target(case, replaced=0):
+    """A target in which the last entry cannot be written: "sub" is a file.
+    Every entry before it replaces an older file, which the rollback must
+    bring back."""
     target = os.path.join(case.root, "target")
-    write_tree(target, {"a.txt": "old a\n", "sub": "a file where the kit has a folder\n"},
-               OLD_TIME)
-    case.make_kit({"a.txt": "new a\n", "b.txt": "new b\n", "sub/c.txt": "new c\n"})
+    old = {"f%03d.txt" % i: "old %d\n" % i for i in range(replaced)}
+    old.update({"a.txt": "old a\n", "sub": "a file where the kit has a folder\n"})
+    write_tree(target, old, OLD_TIME)
+    new = {name: "new\n" for name in old if name != "sub"}
+    new.update({"b.txt": "new b\n", "sub/c.txt": "new c\n"})
+    case.make_kit(new)
     case.configure_target(target)
     return target
 
 
 def failing_install(case):
-    target = prepare_failing_target(case)
+    # Enough files that the rollback still runs when Finish is pressed: the
+    # program must not end before it is done.
+    target = prepare_failing_target(case, replaced=300)
     before = read_tree(target)
     settings_before = case.read_settings()
     t = case.en
