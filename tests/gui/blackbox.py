@@ -199,6 +199,18 @@ class Case:
         xdotool("key", "--clearmodifiers", *keys)
 
     def click(self, window, widget):
+        # A widget that was just shown may not have its place yet.
+        def placed(snap):
+            for w in snap["windows"]:
+                if w["xid"] != window["xid"]:
+                    continue
+                for x in w["widgets"]:
+                    if (x["type"] == widget["type"] and x.get("label") == widget.get("label")
+                            and x["width"] > 1 and x["height"] > 1 and x["x"] >= 0):
+                        return x
+            return None
+        widget = self.wait_for("%s %r in its place" % (widget["type"], widget.get("label")),
+                               placed)
         x = int(widget["x"] + widget["width"] / 2)
         y = int(widget["y"] + widget["height"] / 2)
         # From outside the window in, so that the widget sees the pointer

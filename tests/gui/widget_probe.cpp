@@ -163,6 +163,9 @@ std::string DescribeWindows() {
 gboolean OnConnection(GIOChannel* channel, GIOCondition, gpointer) {
   int client = accept(g_io_channel_unix_get_fd(channel), nullptr, nullptr);
   if (client < 0) return TRUE;
+  // What is described must be what the X server shows: pending window
+  // requests go out first.
+  gdk_flush();
   std::string answer = DescribeWindows();
   size_t done = 0;
   while (done < answer.size()) {
