@@ -29,6 +29,22 @@ void* operator new(size_t size) {
 void* operator new[](size_t size) {
   return Allocate(size);
 }
+// The non-throwing forms too: every allocation here must be released by
+// the delete below, or a sanitizer sees mismatched pairs.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 void operator delete(void* memory) noexcept {
   std::free(memory);
 }
@@ -39,6 +55,12 @@ void operator delete(void* memory, size_t) noexcept {
   std::free(memory);
 }
 void operator delete[](void* memory, size_t) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
   std::free(memory);
 }
 
