@@ -126,6 +126,7 @@ void CInstallerDlg::FollowWorker() {
 
 void CInstallerDlg::ShowSuccessPage() {
   state_ = WizardState::Success;
+  if (!window_) return;
   if (!successPage_)
     successPage_ = std::make_unique<SuccessFinalPage>(fixed_, sidePicture_,
                                                       GetMessageText("IDS_SUCCESS_FINISH"));
@@ -134,6 +135,10 @@ void CInstallerDlg::ShowSuccessPage() {
 }
 
 void CInstallerDlg::ShowErrorPage() {
+  if (!window_) {
+    state_ = WizardState::Error;
+    return;
+  }
   if (!errorPage_)
     errorPage_ =
         std::make_unique<MessagePage>(fixed_, sidePicture_, GetMessageText("IDS_ERROR_FINISH"));
