@@ -18,4 +18,16 @@ SettingsLocations CurrentSettingsLocations();
 // The locations under a home directory; an empty home puts them all at the
 // file-system root.
 SettingsLocations SettingsLocationsUnderHome(const U16String& home);
+#else
+// The program-data folder (allUsers) or the roaming application-data folder,
+// ending with a separator: from the known-folder calls, else from the
+// environment ("ALLUSERSPROFILE" or "APPDATA"). Empty when no source gives one.
+U16String KnownFolder(bool allUsers);
+// The environment's form of that folder, empty when the variable is unset
+// or empty.
+U16String KnownFolderFromEnvironment(bool allUsers);
+// The locations in the two folders (each ending with a separator). An empty
+// folder leaves the paths in it empty: nothing is read or written there.
+SettingsLocations SettingsLocationsUnderFolders(const U16String& roamingAppData,
+                                                const U16String& programData);
 #endif

@@ -26,12 +26,14 @@ struct CommandLineOptions {
 // stops at the language option.
 CommandLineOptions ParseCommandLine(int argumentCount, char** arguments);
 #else
-// Windows options: "/S" and "/L" + code (the code in the ANSI code page); the
-// scan starts after the program's name and stops at the language option.
+// Windows options: "/S" and "/L" + code (the code in UTF-8, where no other
+// character can pass for a letter of a code); the scan starts after the
+// program's name and stops at the language option.
 CommandLineOptions ParseCommandLine(int argumentCount, wchar_t** arguments);
 #endif
 
-// The kit's full path: beside the program, or in the working directory.
+// The kit's full path: beside the program, or in the working directory
+// (Linux only); empty when the program's own path cannot be had.
 U16String LocateKit(bool useWorkingDirectory);
 
 // Three times the kit must fit; byte counts saturate at 0xFFFFFFFF.

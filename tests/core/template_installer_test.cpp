@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/distribution_kit.h"
@@ -16,8 +18,20 @@
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 #include "tools/mkkit/kit_writer.h"
+#ifdef _WIN32
+#include "tests/support/worker_thread_win32.h"
+#endif
 
 namespace {
+
+// The variable that names the temporary directory.
+#ifdef _WIN32
+constexpr char kTempVariable[] = "TMP";
+constexpr bool kWindows = true;
+#else
+constexpr char kTempVariable[] = "TMPDIR";
+constexpr bool kWindows = false;
+#endif
 
 constexpr int64_t kOld = 1500000000;      // 2017
 constexpr int64_t kKitTime = 1600000000;  // 2020
@@ -37,7 +51,7 @@ struct Publication {
 // directory of the test's own; every publication is recorded as it happens.
 class InstallerTest : public ::testing::Test {
  protected:
-  InstallerTest() : tmpdir_("TMPDIR", (root_ / "tmp").c_str()) {
+  InstallerTest() : tmpdir_(kTempVariable, (root_ / "tmp").c_str()) {
     MakeDirs(root_ / "tmp");
     target_ = root_ / "templates";
     ChooseLanguage("en");
@@ -63,7 +77,16 @@ class InstallerTest : public ::testing::Test {
     channel_.SetNotifier(&InstallerTest::Record, this);
     TemplateInstaller installer(channel_);
     installer.SetFinishPause(0);
+#ifdef _WIN32
+    // After publishing an error the installation suspends its thread until
+    // the front end resumes it: it runs on a thread of its own here, resumed
+    // as the front end does it.
+    WorkerRun run = RunResumingPauses([&] { return installer.InstallAll(channel_); });
+    uint32_t result = run.result;
+    pauses_ = run.pauses;
+#else
     uint32_t result = installer.InstallAll(channel_);
+#endif
     channel_.SetNotifier(nullptr, nullptr);
     return result;
   }
@@ -78,7 +101,9 @@ class InstallerTest : public ::testing::Test {
     if (self->onPublication_) self->onPublication_(p);
   }
 
-  int BackupDirectories() { return CountEntriesStartingWith(root_ / "tmp", "brstp"); }
+  int BackupDirectories() {
+    return CountEntriesStartingWith(root_ / "tmp", "brstp");
+  }
 
   TempDir root_;
   ScopedEnv tmpdir_;
@@ -87,21 +112,49 @@ class InstallerTest : public ::testing::Test {
   std::unique_ptr<DistributionKit> kit_;
   std::vector<Publication> publications_;
   std::function<void(const Publication&)> onPublication_;
+  int pauses_ = 0;  // Windows: how often the installation suspended itself
 };
 
+// What a rewrite of a file changes: its identity on the volume and its
+// change time.
 struct FileIdentity {
-  ino_t inode;
-  time_t mtime, ctime;
+  uint64_t index;
+  int64_t mtime, ctime;
   bool operator==(const FileIdentity&) const = default;
 };
 
+#ifdef _WIN32
+FileIdentity IdentityOf(const std::string& path) {
+  U16String wide = U16(path);
+  HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(wide.Data()), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  FileIdentity identity{};
+  BY_HANDLE_FILE_INFORMATION information;
+  FILE_BASIC_INFO times;
+  if (file == INVALID_HANDLE_VALUE) return identity;
+  if (GetFileInformationByHandle(file, &information)) {
+    identity.index =
+        static_cast<uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+  }
+  if (GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times)) {
+    identity.mtime = times.LastWriteTime.QuadPart;
+    identity.ctime = times.ChangeTime.QuadPart;
+  }
+  CloseHandle(file);
+  return identity;
+}
+#else
+FileIdentity IdentityOf(const std::string& path) {
+  struct stat s;
+  stat(path.c_str(), &s);
+  return {s.st_ino, s.st_mtime, s.st_ctime};
+}
+#endif
+
 std::map<std::string, FileIdentity> Identities(const std::string& dir) {
   std::map<std::string, FileIdentity> out;
-  for (const std::string& name : ListTree(dir)) {
-    struct stat s;
-    stat((dir + "/" + name).c_str(), &s);
-    out[name] = {s.st_ino, s.st_mtime, s.st_ctime};
-  }
+  for (const std::string& name : ListTree(dir)) out[name] = IdentityOf(dir + "/" + name);
   return out;
 }
 
@@ -118,7 +171,7 @@ TEST_F(InstallerTest, FreshInstallThenASecondRunWritesNothing) {
   EXPECT_EQ(BackupDirectories(), 0);
 
   auto before = Identities(target_);
-  sleep(1);  // a rewrite would show in the change times
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // a rewrite would show in the change times
   ASSERT_EQ(Install(), 0u);
   EXPECT_EQ(Identities(target_), before);
   EXPECT_EQ(BackupDirectories(), 0);
@@ -137,7 +190,7 @@ TEST_F(InstallerTest, OnlyOlderFilesAreReplacedAndBackedUpMeanwhile) {
   std::string backupSeen;
   onPublication_ = [&](const Publication& p) {
     // While the last entry is announced, the replaced file waits in the backup.
-    if (p.text == target_ + "/z.txt")
+    if (p.text == target_ + NativePath("/z.txt"))
       backupSeen = ReadFileBytes(root_ / "tmp/brstp0/sub/older.txt");
   };
   ASSERT_EQ(Install(), 0u);
@@ -181,6 +234,7 @@ TEST_F(InstallerTest, FailureInTheThirdOfFiveRestoresEverything) {
     EXPECT_EQ(last.status, 3);
     EXPECT_EQ(last.percentage, 40);
     EXPECT_EQ(last.text, "Installation error");
+    EXPECT_EQ(pauses_, kWindows ? 1 : 0) << "Windows: the worker waits to be resumed once";
     EXPECT_EQ(TakeSnapshot(target_), before);
     EXPECT_EQ(BackupDirectories(), 0);
   }
@@ -214,7 +268,7 @@ TEST_F(InstallerTest, PublishesEachEntryThenTheFinish) {
     EXPECT_EQ(publications_[i].status, 0);
     EXPECT_EQ(publications_[i].percentage, expected[i]);
   }
-  EXPECT_EQ(publications_[2].text, target_ + "/3");
+  EXPECT_EQ(publications_[2].text, target_ + NativePath("/3"));
   EXPECT_EQ(publications_[4].text, "Copying complete...");
 }
 
@@ -283,15 +337,21 @@ TEST_F(InstallerTest, LeftoverBackupNamesArePassedOver) {
   MakeKit({{"a", "new"}, {"b", "b"}});
   std::string seenMode;
   onPublication_ = [&](const Publication& p) {
-    if (p.text == target_ + "/b") {
+    if (p.text == target_ + NativePath("/b")) {
+#ifdef _WIN32
+      // The user's temporary folder is private; the directory inherits that.
+      if (FileExists(root_ / "tmp/brstp2")) seenMode = "private";
+#else
       struct stat s;
       if (stat((root_ / "tmp/brstp2").c_str(), &s) == 0)
         seenMode = std::to_string(s.st_mode & 0777);
+#endif
       EXPECT_EQ(ReadFileBytes(root_ / "tmp/brstp2/a"), "old");
     }
   };
   ASSERT_EQ(Install(), 0u);
-  EXPECT_EQ(seenMode, std::to_string(0700)) << "the backup directory is private";
+  EXPECT_EQ(seenMode, kWindows ? "private" : std::to_string(0700))
+      << "the backup directory is private";
   EXPECT_TRUE(FileExists(root_ / "tmp/brstp0")) << "somebody else's directory is left alone";
   EXPECT_FALSE(FileExists(root_ / "tmp/brstp2"));
 }
@@ -311,6 +371,11 @@ TEST(ExtractEntry, AWorkFileThatEndsEarlyIsAnError) {
 }
 
 TEST(EntryPathTest, ForeignSeparatorsBecomeTheBuildsOwn) {
+#ifdef _WIN32
+  EXPECT_EQ(EntryPath(U16String(u"C:\\t\\"), U16String(u"a/b/c.txt")), u"C:\\t\\a\\b\\c.txt");
+  EXPECT_EQ(EntryPath(U16String(u"C:\\t\\"), U16String(u"a\\b")), u"C:\\t\\a\\b");
+#else
   EXPECT_EQ(EntryPath(U16String(u"/t/"), U16String(u"a\\b\\c.txt")), u"/t/a/b/c.txt");
   EXPECT_EQ(EntryPath(U16String(u"/t/"), U16String(u"a/b")), u"/t/a/b");
+#endif
 }

@@ -137,6 +137,8 @@ TEST(CatalogueDataTest, CarriesExactlyTheInterfaceLanguagesAndPolish) {
   }
 }
 
+// Only the Linux program carries the compiled-in tables.
+#ifndef _WIN32
 TEST(CatalogueDataTest, LinuxCatalogueHoldsItsLanguagesInNumberOrder) {
   ASSERT_EQ(kLinuxCatalogue.count, 12u);
   for (size_t i = 0; i < kLinuxCatalogue.count; ++i) {
@@ -151,6 +153,7 @@ TEST(CatalogueDataTest, LinuxCatalogueHoldsItsLanguagesInNumberOrder) {
     }
   }
 }
+#endif
 
 TEST(CatalogueDataTest, EnglishRussianAndIdentifiersAreTheReference) {
   const CatalogueLanguage* english = FullLanguage("en");

@@ -7,13 +7,20 @@
 
 #include "core/distribution_kit.h"
 
-// One file to pack: its entry name, time and size, and where its bytes are
-// (a path in the locale's encoding, as the file system gave it).
+// Where a file's bytes are: Linux: a path in the locale's encoding, as the
+// file system gave it; Windows: the system's wide path.
+#ifdef _WIN32
+using SourcePath = U16String;
+#else
+using SourcePath = NarrowString;
+#endif
+
+// One file to pack: its entry name, time and size, and where its bytes are.
 struct PackItem {
   U16String name;
   FileTime lastWriteTime = 0;
   uint64_t size = 0;
-  NarrowString sourcePath;
+  SourcePath sourcePath;
 };
 
 struct PackOptions {
@@ -23,7 +30,8 @@ struct PackOptions {
 };
 
 // Every regular file under directory (recursively; symbolic links to files
-// are followed, links to directories are not), named by its path relative
+// are followed, links to directories are not; Windows: no directory link or
+// junction is followed either), named by its path relative
 // to directory with "\" separators, with its modification time in whole
 // seconds, sorted by name. A file name holding "\" is refused: the kit
 // would read it as a separator. false with a message on failure.

@@ -1,0 +1,311 @@
+// The whole core on Windows, the way the Windows program drives it, against
+// real files of the system: kits made by the Windows mkkit, the startup
+// sequence with the launcher's real settings files, installations on a
+// worker thread that is started suspended, resumed after its error and
+// judged by its exit code, with backup, failure, cancellation and
+// rollback, and the recording of the chosen directory.
+#ifdef _WIN32
+
+#include <process.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/install_worker.h"
+#include "core/progress_channel.h"
+#include "core/settings_locations.h"
+#include "core/startup.h"
+#include "core/template_location.h"
+#include "localization/language_choice.h"
+#include "tests/support/process_win32.h"
+#include "tests/support/test_support.h"
+#include "tests/support/tree_snapshot.h"
+#include "tests/support/worker_thread_win32.h"
+
+namespace {
+
+constexpr int64_t kOld = 1500000000;     // 2017
+constexpr int64_t kKit = 1600000000;     // 2020
+constexpr int64_t kNewer = 1700000000;   // 2023
+constexpr int64_t kSecond = 1710000000;  // 2024
+
+std::wstring Wide(const std::string& utf8) {
+  U16String units = U16(utf8);
+  return std::wstring(reinterpret_cast<const wchar_t*>(units.Data()), units.Length());
+}
+
+// UTF-16LE bytes of UTF-8 text.
+std::string Utf16le(const std::string& utf8) {
+  U16String units = U16(utf8);
+  std::string bytes;
+  for (size_t i = 0; i < units.Length(); ++i) {
+    bytes += static_cast<char>(units[i] & 0xFF);
+    bytes += static_cast<char>(units[i] >> 8);
+  }
+  return bytes;
+}
+
+struct RecordingReporter : StartupReporter {
+  std::vector<std::string> keys;
+  void ReportStartupError(const char* key) override { keys.push_back(key); }
+};
+
+// The launcher's settings files of this user are the real ones: they are
+// set aside for the test and put back afterwards, under a lock that every
+// test touching them takes.
+class RealSettingsFiles {
+ public:
+  RealSettingsFiles() {
+    lock_ = CreateMutexW(nullptr, FALSE, L"Local\\setup-tests-launcher-settings");
+    WaitForSingleObject(lock_, INFINITE);
+    SettingsLocations locations = CurrentSettingsLocations();
+    for (const U16String& path :
+         {locations.perUserFile, locations.alternateFile, locations.allUsersFile}) {
+      Saved saved{Utf8(path), FileExists(Utf8(path)), ""};
+      if (saved.existed) saved.bytes = ReadFileBytes(saved.path);
+      DeleteFileW(Wide(saved.path).c_str());
+      saved_.push_back(saved);
+    }
+  }
+  ~RealSettingsFiles() {
+    for (const Saved& saved : saved_) {
+      DeleteFileW(Wide(saved.path).c_str());
+      if (saved.existed) WriteFileBytes(saved.path, saved.bytes);
+    }
+    ReleaseMutex(lock_);
+    CloseHandle(lock_);
+  }
+  const std::string& perUser() const { return saved_[0].path; }
+
+ private:
+  struct Saved {
+    std::string path;
+    bool existed;
+    std::string bytes;
+  };
+  HANDLE lock_;
+  std::vector<Saved> saved_;
+};
+
+// The first drive of the system that is a network drive, or empty.
+std::string NetworkDrive() {
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    std::string root = std::string(1, letter) + ":\\";
+    if (GetDriveTypeW(Wide(root).c_str()) == DRIVE_REMOTE) return root;
+  }
+  return "";
+}
+
+unsigned __stdcall WorkerBody(void* channel) {
+  return RunInstallWorker(*static_cast<ProgressChannel*>(channel));
+}
+
+class ConsoleCheck : public ::testing::Test {
+ protected:
+  ConsoleCheck() : tmp_("TMP", (root_ / "tmp").c_str()) {
+    MakeDirs(root_ / "tmp");
+    ChooseLanguage("en");
+  }
+
+  // A tree of files with their times, packed by the Windows mkkit.
+  void Pack(const std::string& kit, const std::vector<std::pair<std::string, std::string>>& files,
+            int64_t time) {
+    TempDir tree;
+    for (const auto& [name, bytes] : files) {
+      std::string path = tree / name;
+      MakeDirs(path.substr(0, path.rfind('\\')));
+      WriteFileBytes(path, bytes);
+      SetMTime(path, time);
+    }
+    std::string output;
+    ASSERT_EQ(RunProgram(ProgramBesideTests("mkkit.exe"),
+                         {"pack", "-o", kit, "--describe", "en", "Templates", "Vendor",
+                          "docs\\readme.html", "--describe", "ru", "Шаблоны", "Поставщик",
+                          "docs\\readme.html", tree.path()},
+                         &output),
+              0)
+        << output;
+  }
+
+  // Makes the worker on the prepared channel as the front end does:
+  // suspended, to be resumed once the front end is ready to follow it.
+  HANDLE MakeSuspendedWorker() {
+    channel_.MarkWorkerStarted();
+    auto thread = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, WorkerBody, &channel_, CREATE_SUSPENDED, nullptr));
+    EXPECT_NE(thread, nullptr);
+    return thread;
+  }
+  HANDLE StartWorker() {
+    HANDLE thread = MakeSuspendedWorker();
+    if (thread) ResumeThread(thread);
+    return thread;
+  }
+  static DWORD ExitCodeAfterEnd(HANDLE thread) {
+    EXPECT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    return code;
+  }
+
+  int BackupDirectories() { return CountEntriesStartingWith(root_ / "tmp", "brstp"); }
+
+  TempDir root_;
+  ScopedEnv tmp_;
+  RealSettingsFiles settings_;
+  ProgressChannel channel_;
+  RecordingReporter reporter_;
+};
+
+TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
+  const std::string target = root_ / "templates";
+  const std::string missing = root_ / "not there";
+  const std::string network = NetworkDrive();
+  // A folder on the network drive that can be written, but is not proposed.
+  std::string remote;
+  if (!network.empty()) {
+    remote = network + "setup-console-check";
+    MakeDirs(remote);
+  }
+  // The user's file: UTF-8 with a mark and CR LF, a key of the launcher's own.
+  std::string listed;
+  for (const std::string& directory : {remote, missing, target}) {
+    if (!directory.empty()) listed += "ConfigurationTemplatesLocation=" + directory + "\r\n";
+  }
+  MakeDirs(settings_.perUser().substr(0, settings_.perUser().rfind('\\')));
+  WriteFileBytes(settings_.perUser(), "\xEF\xBB\xBFInstallComponents=x\r\n" + listed);
+
+  MakeDirs(target + "\\conf\\sub");
+  WriteFileBytes(target + "\\a.txt", "old a");
+  SetMTime(target + "\\a.txt", kOld);
+  WriteFileBytes(target + "\\conf\\sub\\b.xml", "the user's newer b");
+  SetMTime(target + "\\conf\\sub\\b.xml", kNewer);
+  WriteFileBytes(target + "\\x-blocker", "a file where the second kit needs a directory");
+  const std::string kit = root_ / "dist\\brvx.bkd";
+  MakeDirs(root_ / "dist");
+  Pack(kit,
+       {{"a.txt", "alpha"},
+        {"conf\\sub\\b.xml", "<b/>"},
+        {"Шаблоны\\конфиг.cfg", "ключ=значение\r\n"},
+        {"docs\\readme.html", "<html/>"}},
+       kKit);
+
+  {
+    SetupContext context;
+    ASSERT_TRUE(RunStartupSequenceFor(context, U16(kit), reporter_));
+    EXPECT_TRUE(reporter_.keys.empty());
+    // The network folder and the missing one are passed over.
+    EXPECT_EQ(Utf8(context.targetDirectory), target);
+    EXPECT_EQ(context.templateLocations.size(), network.empty() ? 2u : 3u);
+    EXPECT_FALSE(context.variantFileExists);
+    ASSERT_EQ(context.kit.entries.size(), 4u);
+    EXPECT_EQ(Utf8(context.kit.entries[3].name), "Шаблоны\\конфиг.cfg");
+    U16String product, vendor;
+    GetProductAndVendor(context.kit, U16("ru"), &product, &vendor);
+    EXPECT_EQ(Utf8(product), "Шаблоны");
+    EXPECT_EQ(ListTree(root_ / "tmp").size(), 1u) << "the work file stays while the wizard runs";
+
+    // First installation: the older file is backed up and replaced, the
+    // newer one is left alone.
+    std::string backedUp;
+    struct Watch {
+      ProgressChannel* channel;
+      std::string backup;
+      std::string* seen;
+    } watch{&channel_, root_ / "tmp\\brstp0\\a.txt", &backedUp};
+    channel_.SetNotifier(
+        [](void* data) {
+          auto* w = static_cast<Watch*>(data);
+          int32_t percentage = 0;
+          w->channel->Read(nullptr, nullptr, &percentage);
+          if (percentage == 75) *w->seen = ReadFileBytes(w->backup);
+        },
+        &watch);
+    channel_.Prepare(&context.kit, context.targetDirectory);
+    EXPECT_EQ(ExitCodeAfterEnd(StartWorker()), 0u);
+    channel_.SetNotifier(nullptr, nullptr);
+    int32_t status = -1, percentage = -1;
+    U16String text;
+    channel_.Read(&status, &text, &percentage);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(percentage, 100);
+    EXPECT_EQ(Utf8(text), "Copying complete...");
+    EXPECT_EQ(backedUp, "old a");
+    EXPECT_EQ(ReadFileBytes(target + "\\a.txt"), "alpha");
+    EXPECT_EQ(GetMTime(target + "\\a.txt"), kKit);
+    EXPECT_EQ(ReadFileBytes(target + "\\conf\\sub\\b.xml"), "the user's newer b");
+    EXPECT_EQ(ReadFileBytes(target + "\\Шаблоны\\конфиг.cfg"), "ключ=значение\r\n");
+    EXPECT_EQ(BackupDirectories(), 0);
+
+    // Recorded first; the file had a mark, so it is rewritten as UTF-16LE
+    // with CR LF, the launcher's key kept in its place.
+    RecordChosenDirectory(context);
+    std::string recorded =
+        "InstallComponents=x\r\nConfigurationTemplatesLocation=" + target + "\r\n";
+    for (const std::string& directory : {remote, missing}) {
+      if (!directory.empty()) recorded += "ConfigurationTemplatesLocation=" + directory + "\r\n";
+    }
+    EXPECT_EQ(ReadFileBytes(settings_.perUser()), "\xFF\xFE" + Utf16le(recorded));
+  }
+  EXPECT_TRUE(ListTree(root_ / "tmp").empty()) << "the work file goes with the run";
+
+  // Second run: the kit replaces two files and adds directories, then fails
+  // at its fourth of five entries, where a file stands in the way.
+  Pack(kit,
+       {{"a.txt", "alpha 2"},
+        {"conf\\sub\\b.xml", "<b version='2'/>"},
+        {"new\\dir\\n.txt", "n"},
+        {"x-blocker\\c.txt", "c"},
+        {"z.txt", "z"}},
+       kSecond);
+  TreeSnapshot before = TakeSnapshot(target);
+  {
+    SetupContext context;
+    ASSERT_TRUE(RunStartupSequenceFor(context, U16(kit), reporter_));
+    EXPECT_EQ(Utf8(context.targetDirectory), target) << "now the first listed directory";
+    channel_.Prepare(&context.kit, context.targetDirectory);
+    HANDLE worker = StartWorker();
+    // The worker has published the error and waits for the front end.
+    ASSERT_TRUE(WaitUntilSelfSuspended(worker));
+    int32_t status = -1, percentage = -1;
+    U16String text;
+    channel_.Read(&status, &text, &percentage);
+    EXPECT_EQ(status, 3);
+    EXPECT_EQ(percentage, 60);
+    EXPECT_EQ(Utf8(text), "Installation error");
+    // Nothing is undone before the error has been shown.
+    EXPECT_EQ(ReadFileBytes(target + "\\a.txt"), "alpha 2");
+    EXPECT_EQ(ReadFileBytes(root_ / "tmp\\brstp0\\a.txt"), "alpha");
+    EXPECT_EQ(ReadFileBytes(root_ / "tmp\\brstp0\\conf\\sub\\b.xml"), "the user's newer b");
+    ResumeThread(worker);
+    EXPECT_EQ(ExitCodeAfterEnd(worker), 3u);
+    EXPECT_EQ(TakeSnapshot(target), before);
+    EXPECT_FALSE(FileExists(target + "\\new"));
+    EXPECT_EQ(BackupDirectories(), 0);
+
+    // Third run, cancelled as the front end cancels: the worker suspended
+    // while the question is asked (here before its first step, so that it
+    // cannot hold the lock), the request made, the worker resumed. It stops
+    // after the file it is writing and puts the old one back.
+    DeleteFileW(Wide(target + "\\x-blocker").c_str());
+    before = TakeSnapshot(target);
+    channel_.Prepare(&context.kit, context.targetDirectory);
+    worker = MakeSuspendedWorker();
+    SuspendThread(worker);
+    channel_.RequestCancel();
+    ResumeThread(worker);
+    ResumeThread(worker);
+    EXPECT_EQ(ExitCodeAfterEnd(worker), 1223u);
+    EXPECT_EQ(TakeSnapshot(target), before);
+    EXPECT_EQ(BackupDirectories(), 0);
+  }
+  if (!remote.empty()) RemoveDirectoryW(Wide(remote).c_str());
+}
+
+}  // namespace
+
+#endif  // _WIN32

@@ -1,0 +1,164 @@
+// The settings file on Windows: byte-order marks decide the encoding, the
+// runtime's text mode turns CR LF into line feeds and back.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/launcher_config.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// One line per entry, every unit outside printable ASCII as \uXXXX.
+std::string Describe(const LauncherConfig& config) {
+  auto escape = [](const U16String& text) {
+    std::string out;
+    for (size_t i = 0; i < text.Length(); ++i) {
+      char16_t unit = text[i];
+      if (unit >= 0x20 && unit < 0x7F) {
+        out += static_cast<char>(unit);
+      } else {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
+        out += buffer;
+      }
+    }
+    return out;
+  };
+  std::string out;
+  for (const LauncherConfigEntry& entry : config.entries) {
+    out += "[" + escape(entry.key) + "]";
+    for (const U16String& value : entry.values) out += " <" + escape(value) + ">";
+    out += "\n";
+  }
+  return out;
+}
+
+// UTF-16LE bytes of UTF-8 text.
+std::string Utf16le(const std::string& utf8) {
+  U16String units = U16(utf8);
+  std::string bytes;
+  for (size_t i = 0; i < units.Length(); ++i) {
+    bytes += static_cast<char>(units[i] & 0xFF);
+    bytes += static_cast<char>(units[i] >> 8);
+  }
+  return bytes;
+}
+
+// Bytes in the ANSI code page of UTF-8 text.
+std::string Ansi(const std::string& utf8) {
+  NarrowString bytes = ToNarrow(U16(utf8));
+  return std::string(bytes.Data(), bytes.Length());
+}
+
+const std::string kUtf16Mark = "\xFF\xFE";
+const std::string kUtf8Mark = "\xEF\xBB\xBF";
+
+struct RoundTrip {
+  const char* name;
+  std::string input;  // the file's bytes; "(none)" for no file at all
+  std::string read;   // Describe() of what was read
+  std::function<void(LauncherConfig&)> change;
+  std::string written;  // the file's bytes afterwards
+};
+
+// "é" is in every Western ANSI code page and "Ж" in none of them.
+bool WesternCodePage() {
+  return GetACP() == 1252;
+}
+
+std::vector<RoundTrip> RoundTrips() {
+  auto addRussian = [](LauncherConfig& config) {
+    AddValue(config, U16("ConfigurationTemplatesLocation"), U16("C:\\Шаблоны"));
+  };
+  std::string longValue(3000, 'v');
+  return {
+      {"UTF-8 with a mark becomes UTF-16LE with a mark",
+       kUtf8Mark + "Key=Значение\r\nOther=a=b\r\n",
+       "[Key] <\\u0417\\u043D\\u0430\\u0447\\u0435\\u043D\\u0438\\u0435>\n[Other] <a=b>\n",
+       {},
+       kUtf16Mark + Utf16le("Key=Значение\r\nOther=a=b\r\n")},
+      {"UTF-16LE with a mark stays so; a last line without line end gets one",
+       kUtf16Mark + Utf16le("Key=v1\r\nkey=V2\r\nplain"),
+       "[Key] <v1> <V2>\n[plain] <>\n",
+       {},
+       kUtf16Mark + Utf16le("Key=v1\r\nKey=V2\r\nplain=\r\n")},
+      {"without a mark: the ANSI code page, CR LF kept, blank lines dropped",
+       Ansi("Key=café\r\n\r\nB=x\r\n"),
+       "[Key] <caf\\u00E9>\n[B] <x>\n",
+       {},
+       Ansi("Key=café\r\nB=x\r\n")},
+      {"a bare line feed is read as a line end and written as CR LF",
+       "a=1\nb=2\n",
+       "[a] <1>\n[b] <2>\n",
+       {},
+       "a=1\r\nb=2\r\n"},
+      {"a file that does not exist is written as UTF-16LE with a mark", "(none)", "", addRussian,
+       kUtf16Mark + Utf16le("ConfigurationTemplatesLocation=C:\\Шаблоны\r\n")},
+      // Through the code page the value would come back as "C:\???????".
+      {"a text the ANSI code page lacks makes the file UTF-16LE", "Other=1\r\n", "[Other] <1>\n",
+       addRussian,
+       kUtf16Mark + Utf16le("Other=1\r\nConfigurationTemplatesLocation=C:\\Шаблоны\r\n")},
+      {"lines longer than a read block",
+       kUtf16Mark + Utf16le("k=" + longValue + "\r\nx=\r\n"),
+       "[k] <" + longValue + ">\n[x] <>\n",
+       {},
+       kUtf16Mark + Utf16le("k=" + longValue + "\r\nx=\r\n")},
+  };
+}
+
+TEST(WindowsLauncherConfig, EncodingsAndLineEnds) {
+  ASSERT_TRUE(WesternCodePage()) << "run the tests with LANG=en_US.UTF-8 (code page " << GetACP()
+                                 << ")";
+  for (const RoundTrip& trip : RoundTrips()) {
+    SCOPED_TRACE(trip.name);
+    TempDir dir;
+    std::string path = dir / "tarnlaunch.cfg";
+    if (trip.input != "(none)") WriteFileBytes(path, trip.input);
+    LauncherConfig config;
+    ReadLauncherConfig(U16(path), config);
+    EXPECT_EQ(Describe(config), trip.read);
+    if (trip.change) trip.change(config);
+    WriteLauncherConfig(U16(path), config);
+    EXPECT_EQ(ReadFileBytes(path), trip.written);
+    // What was written reads back as what was meant.
+    LauncherConfig again;
+    ReadLauncherConfig(U16(path), again);
+    EXPECT_EQ(Describe(again), Describe(config));
+  }
+}
+
+TEST(WindowsLauncherConfig, AFileThatCannotBeOpenedForWriting) {
+  TempDir dir;
+  MakeDirs(dir / "tarnlaunch.cfg");
+  LauncherConfig config;
+  AddValue(config, U16("a"), U16("b"));
+  try {
+    WriteLauncherConfig(U16(dir / "tarnlaunch.cfg"), config);
+    ADD_FAILURE() << "no error raised";
+  } catch (const SettingsWriteError& error) {
+    EXPECT_EQ(error.code, SettingsWriteError::kCannotOpen);
+  }
+  // A file kept open without sharing by somebody else is left as it was.
+  std::string busy = dir / "busy.cfg";
+  WriteFileBytes(busy, "a=old\r\n");
+  HANDLE held = CreateFileW(reinterpret_cast<const wchar_t*>(U16(busy).Data()), GENERIC_READ, 0,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(WriteLauncherConfig(U16(busy), config), SettingsWriteError);
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(busy), "a=old\r\n");
+  LauncherConfig missing;
+  ReadLauncherConfig(U16(dir / "no such file"), missing);
+  EXPECT_TRUE(missing.entries.empty());
+}
+
+}  // namespace
+
+#endif  // _WIN32
