@@ -104,6 +104,15 @@ def main():
         if line not in text:
             failures.append("the listing lacks %r:\n%s" % (line, text))
 
+    # A kit written into the tree it packs is not packed into itself.
+    inside = os.path.join(tree, "brvx.bkd")
+    for _ in range(2):
+        result = windows("pack", "-o", windows_path(inside), windows_path(tree))
+    listing = windows("list", windows_path(inside)).stdout.decode("utf-8", "replace")
+    os.remove(inside)
+    if result.returncode != 0 or "Entries: %d\n" % len(FILES) not in listing:
+        failures.append("the Windows kit inside its own tree:\n" + listing)
+
     inflated = []
     for kit in (windows_kit, linux_kit):
         with open(kit, "rb") as f:

@@ -31,7 +31,8 @@ const char kHelp[] =
     "      template directory, file names holding \"\\\", files of 4 GiB or more\n"
     "      and kits that would inflate to more than 4 GiB are refused.\n"
     "list  reads KIT as the setup program does and prints its descriptions and\n"
-    "      entries (size in bytes, time in UTC).\n"
+    "      entries (size in bytes, time in UTC), in the locale's encoding on\n"
+    "      Linux and in UTF-8 on Windows.\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 wrong usage.\n";
 
