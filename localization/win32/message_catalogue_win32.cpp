@@ -22,8 +22,9 @@ BOOL CALLBACK NoteLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR da
   return FALSE;
 }
 
-// The system's resource search falls back to other languages when the
-// wanted one is missing; the lookup must not, so the language is checked
+// Whether the system's resource search falls back to another language when
+// the wanted one is missing is not promised (Wine does not, a neutral table
+// may answer on Windows); the lookup must not, so the language is checked
 // first.
 bool BlockHasLanguage(HMODULE module, LPCWSTR block, WORD language) {
   LanguageSearch search{language, false};
