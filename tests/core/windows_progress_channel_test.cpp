@@ -28,13 +28,16 @@ TEST(WindowsProgressChannel, ALockHeldBySuspendedThreadIsWaitedForAtMost100Ms) {
   channel.Prepare(nullptr, U16String(u"C:\\t"));
   struct Loop {
     ProgressChannel* channel;
+    U16String text;
     std::atomic<bool> stop{false};
-  } loop{&channel};
+  } loop{&channel, U16String(u"copying")};
   // Publishes without pause, so that a suspension often catches it inside
-  // the lock.
+  // the lock. Always the same text: the channel then only shares its
+  // buffer, and the thread never holds the heap's lock inside the channel's
+  // (this thread allocates while the other is suspended).
   auto body = [](void* data) -> unsigned {
     auto* l = static_cast<Loop*>(data);
-    for (int32_t i = 0; !l->stop; ++i) l->channel->Publish(0, U16String(u"copying"), i % 100);
+    for (int32_t i = 0; !l->stop; ++i) l->channel->Publish(0, l->text, i % 100);
     return 0;
   };
   auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, body, &loop, 0, nullptr));
