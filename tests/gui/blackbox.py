@@ -9,14 +9,23 @@ status 0. The windows are read through the widget probe module (GTK_MODULES),
 which answers on a Unix socket; every wait has a time limit and a failing
 wait says what it was waiting for and what was on the screen.
 
+With --as-user NAME the program runs as that ordinary user, the way end
+users run it: a driver started as root switches to it (setpriv, else
+runuser) and hands it its HOME, TMPDIR and template folders; a driver that
+is not root runs the program as itself. The driver itself stays who it is,
+prepares the kit and checks the results.
+
 Usage: blackbox.py --case NAME --setup PATH --mkkit PATH --probe PATH
-                   --close-request PATH --texts DIR --work DIR
+                   --close-request PATH --texts DIR --work DIR [--as-user NAME]
 """
 import argparse
 import os
+import pwd
 import shutil
+import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 import probe_client
@@ -59,6 +68,76 @@ def write_tree(root, files, mtime=KIT_TIME):
         os.utime(path, (mtime, mtime))
 
 
+def find_tool(name):
+    # runuser lives in /usr/sbin, which an ordinary PATH may lack.
+    return shutil.which(name, path=os.environ.get("PATH", "") + ":/usr/sbin:/usr/bin:/sbin:/bin")
+
+
+def process_uids(pid):
+    """Real, effective, saved and file-system uid of a process; None once it has ended."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("Uid:"):
+                    return [int(n) for n in line.split()[1:]]
+    except FileNotFoundError:
+        return None
+    raise Failure("no Uid line for process %d" % pid)
+
+
+class RunAs:
+    """Who the program runs as: the driver's own user, or, for a driver
+    running as root, the ordinary user named by --as-user."""
+
+    def __init__(self, name):
+        self.name = pwd.getpwuid(os.getuid()).pw_name
+        self.uid, self.gid = os.getuid(), os.getgid()
+        self.prefix = []  # the command that switches to the user
+        if name is None or os.geteuid() != 0:
+            return  # an ordinary user already: no switch
+        self.name = name
+        try:
+            entry = pwd.getpwnam(name)
+        except KeyError:
+            raise Failure("there is no user %r to run the program as" % name)
+        check(entry.pw_uid != 0, "the user %r is root" % name)
+        self.uid, self.gid = entry.pw_uid, entry.pw_gid
+        setpriv, runuser = find_tool("setpriv"), find_tool("runuser")
+        if setpriv:
+            self.prefix = [setpriv, "--reuid=%d" % self.uid, "--regid=%d" % self.gid,
+                           "--clear-groups", "--"]
+        elif runuser:
+            self.prefix = [runuser, "-u", name, "--"]
+        else:
+            raise Failure("running as root, but neither setpriv nor runuser (util-linux) is "
+                          "installed to run the program as %r" % name)
+
+    def switches(self):
+        return bool(self.prefix)
+
+    def command(self, arguments, env):
+        """The command line that runs arguments as the user with exactly env.
+        runuser sets HOME and others of its own, so the environment is given
+        again on the far side of the switch."""
+        if not self.prefix:
+            return list(arguments)
+        return [*self.prefix, find_tool("env"), "-i",
+                *("%s=%s" % item for item in sorted(env.items())), *arguments]
+
+    def can_reach(self, path):
+        """Whether the user may search every folder down to path."""
+        if not self.prefix:
+            return True
+        return subprocess.run([*self.prefix, find_tool("test"), "-x", path]).returncode == 0
+
+    def give(self, path):
+        """Makes path and everything in it the user's."""
+        os.chown(path, self.uid, self.gid, follow_symlinks=False)
+        for directory, dirs, files in os.walk(path):
+            for name in dirs + files:
+                os.chown(os.path.join(directory, name), self.uid, self.gid, follow_symlinks=False)
+
+
 def read_tree(root):
     """Relative path -> (bytes, whole-second mtime) for files, None for directories."""
     tree = {}
@@ -75,7 +154,17 @@ def read_tree(root):
 class Case:
     def __init__(self, options, name):
         self.options = options
-        self.root = os.path.join(options.work, name)
+        self.run_as = RunAs(options.as_user)
+        self.scratch = None
+        work = options.work
+        if self.run_as.switches():
+            os.makedirs(work, exist_ok=True)
+            if not self.run_as.can_reach(work):
+                # The build tree lies where the user may not go (a home
+                # closed to others): a folder of its own in /tmp instead.
+                work = self.scratch = tempfile.mkdtemp(prefix="setup-blackbox-", dir="/tmp")
+                os.chmod(work, 0o755)
+        self.root = os.path.join(work, name)
         shutil.rmtree(self.root, ignore_errors=True)
         for sub in ("program", "home", "tmp", "cwd", "bin", "source"):
             os.makedirs(os.path.join(self.root, sub))
@@ -90,7 +179,15 @@ class Case:
         with open(opener, "w") as f:
             f.write('#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s"\n' % self.opened_log)
         os.chmod(opener, 0o755)
+        self.probe = options.probe
+        if self.run_as.switches():
+            # The module is loaded by the user's process; the build tree
+            # may be closed to it.
+            os.makedirs(os.path.join(self.root, "lib"))
+            self.probe = os.path.join(self.root, "lib", os.path.basename(options.probe))
+            shutil.copy2(options.probe, self.probe)
         self.process = None
+        self.probed_uids = False
         self.socket_path = os.path.join(self.root, "probe.sock")
         self.en = load_texts(options.texts, "en")
         self.ru = load_texts(options.texts, "ru")
@@ -124,6 +221,38 @@ class Case:
             return f.read()
 
     # --- the program ----------------------------------------------------
+    def hand_over(self, env):
+        """Gives the user its folders (HOME, TMPDIR, targets, the folder for
+        the probe's socket and the opener's log), as an end user has them.
+        The program's copy, the kit, the opener and the probe module stay
+        the driver's, readable by all, like an installed program. Drops
+        what names the driver's own session and gives the user a copy of
+        the display's cookie where the server wants one."""
+        kept = {"program", "bin", "lib"}
+        # mkkit writes the kit for its owner and group only; a shipped kit
+        # is readable by all.
+        if os.path.exists(self.kit_path()):
+            os.chmod(self.kit_path(), 0o644)
+        os.chown(self.root, self.run_as.uid, self.run_as.gid)
+        for name in os.listdir(self.root):
+            if name not in kept:
+                self.run_as.give(os.path.join(self.root, name))
+        for name in ("XAUTHORITY", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS",
+                     "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"):
+            env.pop(name, None)
+        env.update(USER=self.run_as.name, LOGNAME=self.run_as.name)
+        xauth = find_tool("xauth")
+        if xauth:
+            cookie = subprocess.run([xauth, "extract", "-", env["DISPLAY"]],
+                                    capture_output=True).stdout
+            if cookie:
+                path = os.path.join(self.root, "xauthority")
+                result = subprocess.run([xauth, "-f", path, "merge", "-"], input=cookie,
+                                        capture_output=True)
+                check(result.returncode == 0, "xauth merge failed: %r" % result.stderr)
+                os.chown(path, self.run_as.uid, self.run_as.gid)
+                env["XAUTHORITY"] = path
+
     def start(self, arguments=(), lang="en_US.UTF-8", probe=True):
         env = dict(os.environ)
         for name in ("LC_ALL", "LANGUAGE", "LC_MESSAGES", "GTK_MODULES"):
@@ -131,17 +260,30 @@ class Case:
         env.update(HOME=self.home, TMPDIR=self.tmp, LANG=lang,
                    PATH=os.path.join(self.root, "bin") + ":" + env.get("PATH", ""))
         if probe:
-            env["GTK_MODULES"] = self.options.probe
+            env["GTK_MODULES"] = self.probe
             env["SETUP_TEST_PROBE"] = self.socket_path
         check("DISPLAY" in env, "no DISPLAY: these tests need an X server (scripts/test starts one)")
+        if self.run_as.switches():
+            self.hand_over(env)
         self.log = open(os.path.join(self.root, "setup.log"), "w")
         self.started = time.monotonic()
-        self.process = subprocess.Popen([os.path.join(self.program_dir, "setup"), *arguments],
-                                        cwd=self.cwd, env=env, stdout=self.log,
-                                        stderr=subprocess.STDOUT)
+        command = self.run_as.command([os.path.join(self.program_dir, "setup"), *arguments], env)
+        # A switch through runuser leaves the program a child of runuser:
+        # its own session lets stop() end both.
+        self.process = subprocess.Popen(command, cwd=self.cwd, env=env, stdout=self.log,
+                                        stderr=subprocess.STDOUT,
+                                        start_new_session=self.run_as.switches())
 
     def snapshot(self):
-        return probe_client.snapshot(self.socket_path)
+        snap = probe_client.snapshot(self.socket_path)
+        if snap is not None and not self.probed_uids:
+            # The probe answers from inside the program: it runs as the user.
+            uids = process_uids(int(snap["pid"]))
+            if uids is not None:
+                check(uids == [self.run_as.uid] * 4, "setup runs with uids %s, expected %d (%s)"
+                      % (uids, self.run_as.uid, self.run_as.name))
+                self.probed_uids = True
+        return snap
 
     def wait_for(self, what, find, limit=WAIT_LIMIT):
         """Polls the windows until find(snapshot) gives something."""
@@ -164,13 +306,22 @@ class Case:
         try:
             status = self.process.wait(limit)
         except subprocess.TimeoutExpired:
-            self.process.kill()
+            self.stop()
             raise Failure("setup did not end within %.0f s" % limit)
         check(status == 0, "setup ended with status %d (see %s/setup.log)" % (status, self.root))
 
     def stop(self):
         if self.process and self.process.poll() is None:
-            self.process.kill()
+            if self.run_as.switches():
+                # runuser passes SIGTERM on and reaps the program; a killed
+                # runuser would leave it to init.
+                os.killpg(self.process.pid, signal.SIGTERM)
+                try:
+                    self.process.wait(5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(self.process.pid, signal.SIGKILL)
+            else:
+                self.process.kill()
             self.process.wait()
 
     # --- reading windows --------------------------------------------------
@@ -227,6 +378,12 @@ class Case:
         check(not [n for n in names if n.startswith("bdk")], "work file left in TMPDIR: %s" % names)
         check(not [n for n in names if n.startswith("brstp")],
               "backup directory left in TMPDIR: %s" % names)
+
+    def check_owned(self, path):
+        """A file the program made belongs to the user it ran as."""
+        owner = os.stat(path).st_uid
+        check(owner == self.run_as.uid, "%s belongs to uid %d, expected %d (%s)"
+              % (path, owner, self.run_as.uid, self.run_as.name))
 
     def opened(self):
         if not os.path.exists(self.opened_log):
@@ -314,6 +471,7 @@ def interactive_success(case, clear_box):
     for name, text in files.items():
         check(installed.get(name, (None,))[0] == text.encode(), "%s not installed" % name)
         check(installed[name][1] == KIT_TIME, "%s has time %d" % (name, installed[name][1]))
+        case.check_owned(os.path.join(target, name))
     settings = case.read_settings() or ""
     check("ConfigurationTemplatesLocation=%s\n" % target.rstrip("/") in settings,
           "settings file does not list %s first: %r" % (target, settings))
@@ -442,6 +600,7 @@ def silent_success(case):
     installed = read_tree(target)
     for name, text in SAMPLE.items():
         check(installed.get(name, (None,))[0] == text.encode(), "%s not installed" % name)
+        case.check_owned(os.path.join(target, name))
     check(case.read_settings() == "ConfigurationTemplatesLocation=%s\n" % target,
           "settings %r" % case.read_settings())
     check(case.opened() == [], "silent mode opened %r" % case.opened())
@@ -489,17 +648,20 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ("case", "setup", "mkkit", "probe", "close-request", "texts", "work"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--as-user")
     options = parser.parse_args()
-    case = Case(options, options.case)
+    case = None
     try:
+        case = Case(options, options.case)
         CASES[options.case](case)
     except Failure as failure:
         print("FAILED %s: %s" % (options.case, failure))
         return 1
     finally:
-        case.stop()
-    print("passed %s" % options.case)
-    shutil.rmtree(case.root, ignore_errors=True)
+        if case:
+            case.stop()
+    print("passed %s%s" % (options.case, " as %s" % case.run_as.name if options.as_user else ""))
+    shutil.rmtree(case.scratch or case.root, ignore_errors=True)
     return 0
 
 
