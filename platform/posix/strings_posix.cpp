@@ -18,6 +18,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -40,24 +41,31 @@ std::string EnvironmentLocaleKey() {
   return key;
 }
 
-// The locale object for the current environment. It is made again only when
-// the environment's locale variables change; earlier objects are kept alive
-// because another thread may still be using one.
+// The locale object for the current environment. One is made for each
+// distinct setting of the locale variables and kept for the life of the
+// process, because another thread may still be using an earlier one.
 const EnvironmentEncoding& CurrentEncoding() {
   static std::mutex mutex;
-  static std::string key;
-  static EnvironmentEncoding* current = nullptr;
+  static std::map<std::string, EnvironmentEncoding> made;
+  static thread_local const std::string* lastKey = nullptr;
+  static thread_local const EnvironmentEncoding* last = nullptr;
   std::string now = EnvironmentLocaleKey();
+  if (last && *lastKey == now) return *last;
   std::lock_guard<std::mutex> lock(mutex);
-  if (current == nullptr || now != key) {
-    locale_t made = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-    if (made == static_cast<locale_t>(0))
-      made = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
-    const char* codeset = nl_langinfo_l(CODESET, made);
-    current = new EnvironmentEncoding{made, codeset && std::strcmp(codeset, "UTF-8") == 0};
-    key = now;
+  auto found = made.find(now);
+  if (found == made.end()) {
+    locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (locale == static_cast<locale_t>(0)) {
+      locale = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+    }
+    const char* codeset = nl_langinfo_l(CODESET, locale);
+    found = made.emplace(now,
+                         EnvironmentEncoding{locale, codeset && std::strcmp(codeset, "UTF-8") == 0})
+                .first;
   }
-  return *current;
+  lastKey = &found->first;
+  last = &found->second;
+  return *last;
 }
 
 // Makes the environment's locale the calling thread's for one conversion.
