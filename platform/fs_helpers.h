@@ -66,7 +66,7 @@ class DirectorySearch {
   DirectorySearch& operator=(const DirectorySearch&) = delete;
   ~DirectorySearch() { EndSearch(); }
 
-  bool FindFirst(const U16String& specification);
+  bool FindFirst(const U16String& searchPath);
   bool FindNext();
   U16String CurrentName() const;
   uint32_t CurrentAttributes() const;
@@ -80,7 +80,7 @@ class DirectorySearch {
   DIR* stream_ = nullptr;
   NarrowString pattern_;
   NarrowString directory_;
-  NarrowString specification_;
+  NarrowString searchPath_;
   NarrowString name_;
   struct stat status_ {};
 #endif

@@ -173,16 +173,16 @@ uint32_t CreatePrivateDirectory(const U16String& path) {
   return errno == ENOENT ? kErrorPathNotFound : kErrorInvalidParameter;
 }
 
-bool DirectorySearch::FindFirst(const U16String& specification) {
+bool DirectorySearch::FindFirst(const U16String& searchPath) {
   EndSearch();
-  specification_ = ToNarrow(specification);
-  size_t slash = specification_.FindLast('/');
+  searchPath_ = ToNarrow(searchPath);
+  size_t slash = searchPath_.FindLast('/');
   if (slash == NarrowString::npos) {
-    directory_ = specification_;
-    pattern_ = specification_;
+    directory_ = searchPath_;
+    pattern_ = searchPath_;
   } else {
-    directory_ = specification_.Substring(0, slash);
-    pattern_ = specification_.Substring(slash + 1);
+    directory_ = searchPath_.Substring(0, slash);
+    pattern_ = searchPath_.Substring(slash + 1);
   }
   if (directory_.IsEmpty()) return false;
   stream_ = ::opendir(directory_.Data());

@@ -148,9 +148,9 @@ uint32_t CreatePrivateDirectory(const U16String& path) {
   return CreateDirectoryW(Wide(path), nullptr) ? 0 : GetLastError();
 }
 
-bool DirectorySearch::FindFirst(const U16String& specification) {
+bool DirectorySearch::FindFirst(const U16String& searchPath) {
   EndSearch();
-  handle_ = FindFirstFileW(Wide(specification), &data_);
+  handle_ = FindFirstFileW(Wide(searchPath), &data_);
   return handle_ != INVALID_HANDLE_VALUE;
 }
 

@@ -24,10 +24,10 @@ constexpr bool kWindows = true;
 constexpr bool kWindows = false;
 #endif
 
-std::set<std::string> SearchNames(const std::string& specification) {
+std::set<std::string> SearchNames(const std::string& searchPath) {
   std::set<std::string> names;
   DirectorySearch search;
-  for (bool found = search.FindFirst(U16(specification)); found; found = search.FindNext()) {
+  for (bool found = search.FindFirst(U16(searchPath)); found; found = search.FindNext()) {
     names.insert(Utf8(search.CurrentName()));
   }
   return names;
