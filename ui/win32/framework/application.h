@@ -1,0 +1,34 @@
+// The application object: one per process. The process entry hands it the
+// command line and runs its initialisation, which does the program's work.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/strings.h"
+
+class CApplication {
+ public:
+  CApplication() = default;
+  virtual ~CApplication() = default;
+  CApplication(const CApplication&) = delete;
+  CApplication& operator=(const CApplication&) = delete;
+
+  // Runs the initialisation with the process's wide arguments; the process
+  // then ends with status 0 unless the initialisation asks for a message
+  // loop (which this program never does).
+  int Run(int argumentCount, wchar_t** arguments);
+
+  int ArgumentCount() const { return argumentCount_; }
+  wchar_t** Arguments() const { return arguments_; }
+  const U16String& AppName() const { return appName_; }
+  void SetAppName(const U16String& name) { appName_ = name; }
+
+ protected:
+  // True would keep the application running in a message loop.
+  virtual bool InitInstance() = 0;
+
+ private:
+  int argumentCount_ = 0;
+  wchar_t** arguments_ = nullptr;
+  U16String appName_;
+};

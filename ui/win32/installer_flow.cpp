@@ -1,0 +1,216 @@
+// The wizard's flow: what each page's activation, Back, Next and cancel do,
+// the worker's start, and timer 0, which follows the worker.
+#include <shellapi.h>
+#include <windows.h>
+
+#include "core/install_worker.h"
+#include "core/template_location.h"
+#include "localization/message_ids.h"
+#include "platform/fs_helpers.h"
+#include "ui/win32/framework/window_text.h"
+#include "ui/win32/installer_sheet.h"
+
+namespace {
+
+constexpr UINT_PTR kFollowTimer = 0;
+constexpr UINT kFollowPeriod = 500;  // milliseconds
+constexpr uint32_t kErrorNotEnoughMemory = 8;
+
+// Set while a tick of timer 0 or the cancel question of the copying page
+// runs: a tick that comes meanwhile (their message boxes dispatch the
+// sheet's messages) does nothing.
+volatile LONG follow_busy = 0;
+
+bool EnterFollowGuard() {
+  return InterlockedCompareExchange(&follow_busy, 1, 0) == 0;
+}
+
+void LeaveFollowGuard() {
+  InterlockedExchange(&follow_busy, 0);
+}
+
+uint32_t WorkerBody(void* channel) {
+  return RunInstallWorker(*static_cast<ProgressChannel*>(channel));
+}
+
+// 0 and negative codes as they are, others as the HRESULT of a Win32 error.
+int32_t ResultOfExitCode(uint32_t code) {
+  int32_t value = static_cast<int32_t>(code);
+  if (value <= 0) return value;
+  return static_cast<int32_t>((code & 0xFFFFu) | 0x80070000u);
+}
+
+bool Exists(const U16String& path) {
+  DirectorySearch search;
+  return search.FindFirst(path);
+}
+
+}  // namespace
+
+void CInstallerSheet::OnPageActivated(int index) {
+  switch (index) {
+    case kWelcome:
+      SetWizardButtons(PSWIZB_NEXT);
+      break;
+    case kDestination:
+      SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+      break;
+    case kProgress:
+      SetWizardButtons(0);
+      StartWorker();
+      break;
+    case kCancelled:
+    case kFailed:
+      description_ = false;
+      KillTimer(Window(), kFollowTimer);
+      EnterFinishMode();
+      break;
+    case kInstalled:
+      KillTimer(Window(), kFollowTimer);
+      RecordChosenDirectory(context_);
+      EnterFinishMode();
+      break;
+  }
+  EnableWindow(Item(kHelpButton), FALSE);
+}
+
+LRESULT CInstallerSheet::OnWizardBack(int index) {
+  if (index == kDestination) return DialogOfPage(kWelcome);
+  return CWizardPage::kStay;
+}
+
+LRESULT CInstallerSheet::OnWizardNext(int index) {
+  switch (index) {
+    case kWelcome:
+      return DialogOfPage(kDestination);
+    case kDestination:
+      if (context_.targetDirectory.IsEmpty()) {
+        ShowMessage(LoadText(IDS_SETUP_EMPTYTARGET), MB_OK);
+        return CWizardPage::kStay;
+      }
+      return DialogOfPage(kProgress);
+    case kProgress:
+      if (workerResult_ >= 0) {
+        DecideDescription();
+        return DialogOfPage(kInstalled);
+      }
+      return DialogOfPage(kFailed);
+    default:
+      return CWizardPage::kStay;
+  }
+}
+
+void CInstallerSheet::OnCancelRequested(int index) {
+  switch (index) {
+    case kWelcome:
+    case kDestination:
+      if (ShowMessage(LoadText(IDS_ACCEPT_CANCEL), MB_YESNO | MB_ICONQUESTION) == IDYES)
+        SetActivePage(kCancelled);
+      break;
+    case kProgress:
+      ConfirmCancelDuringCopying();
+      break;
+    default:
+      break;  // the final pages' Cancel is disabled
+  }
+}
+
+void CInstallerSheet::ConfirmCancelDuringCopying() {
+  // The worker's end or failure is taken up by the next tick after the
+  // question, not while it is open.
+  if (!EnterFollowGuard()) return;
+  if (worker_) worker_->Suspend();
+  if (ShowMessage(LoadText(IDS_ACCEPT_CANCEL), MB_YESNO | MB_ICONQUESTION) == IDYES)
+    channel_.RequestCancel();
+  if (worker_) worker_->Resume();
+  LeaveFollowGuard();
+}
+
+void CInstallerSheet::StartWorker() {
+  channel_.Prepare(&context_.kit, context_.targetDirectory);
+  errorShown_ = false;
+  resumeAfterError_ = false;
+  workerResult_ = 0;
+  channel_.MarkWorkerStarted();
+  worker_ = std::make_unique<CWorkerThread>();
+  if (!worker_->StartSuspended(WorkerBody, &channel_)) {
+    // Nothing would ever be copied: a failed installation.
+    worker_.reset();
+    channel_.MarkWorkerEnded(kErrorNotEnoughMemory);
+    ShowMessage(LoadText(IDS_INSTALL_ERROR), MB_ICONERROR);
+    OnWorkerEnded(kErrorNotEnoughMemory);
+    return;
+  }
+  SetTimer(Window(), kFollowTimer, kFollowPeriod, nullptr);
+  worker_->Resume();
+}
+
+void CInstallerSheet::OnTimer(UINT_PTR id) {
+  if (id != kFollowTimer || !EnterFollowGuard()) return;
+  FollowWorker();
+  LeaveFollowGuard();
+}
+
+void CInstallerSheet::FollowWorker() {
+  if (!worker_) return;
+  if (!worker_->HasEnded()) {
+    // Values that cannot be read this time (lock not had) stay as they were.
+    int32_t status = 0;
+    U16String text = progressText_;
+    int32_t percentage = progressPercentage_;
+    channel_.Read(&status, &text, &percentage);
+    progressText_ = text;
+    progressPercentage_ = percentage;
+    // The failure stays in the channel while the worker restores the
+    // directory: it is shown once.
+    if (status != 0 && !errorShown_) {
+      errorShown_ = true;
+      ShowMessage(text, MB_ICONERROR);
+      resumeAfterError_ = true;
+    }
+    // The worker suspends itself after publishing its failure; until it has
+    // done so, resuming finds it running and is tried again next tick.
+    if (resumeAfterError_) {
+      DWORD previous = worker_->Resume();
+      if (previous != 0 && previous != static_cast<DWORD>(-1)) resumeAfterError_ = false;
+    }
+    if (CWizardPage* page = GetActivePage()) page->UpdateData(false);
+    return;
+  }
+  uint32_t exitCode = 0;
+  worker_->ExitCode(&exitCode);
+  worker_.reset();
+  OnWorkerEnded(exitCode);
+}
+
+void CInstallerSheet::OnWorkerEnded(uint32_t exitCode) {
+  workerResult_ = ResultOfExitCode(exitCode);
+  if (!context_.silentMode) {
+    PressButton(PSBTN_NEXT);
+    return;
+  }
+  // Silent mode ends without a final page and opens nothing.
+  KillTimer(Window(), kFollowTimer);
+  if (workerResult_ >= 0) RecordChosenDirectory(context_);
+  EndDialog(IDOK);
+}
+
+void CInstallerSheet::DecideDescription() {
+  U16String link = GetDescriptionLink(context_.kit, context_.languageCode);
+  if (link.IsEmpty()) {
+    description_ = false;
+    return;
+  }
+  description_ =
+      Exists(context_.targetDirectory + link) || Exists(context_.targetDirectory + u"\\" + link);
+}
+
+void CInstallerSheet::OpenDescription() {
+  if (!description_) return;
+  U16String link = GetDescriptionLink(context_.kit, context_.languageCode);
+  U16String path = context_.targetDirectory;
+  if (!EndsWithAnySeparator(path)) path.Append(u'\\');
+  if (link.StartsWith(u"\\") || link.StartsWith(u"/")) link = link.Substring(1);
+  path.Append(link);
+  ShellExecuteW(nullptr, nullptr, Wide(path), nullptr, nullptr, SW_SHOWNORMAL);
+}

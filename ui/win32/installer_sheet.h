@@ -1,0 +1,95 @@
+// The wizard sheet of the Windows program. It owns everything of the run:
+// the six pages, the setup context with the kit, the progress channel and
+// the worker thread, and it moves between the pages.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/progress_channel.h"
+#include "core/setup_context.h"
+#include "core/startup.h"
+#include "localization/language_choice.h"
+#include "ui/win32/framework/wizard_sheet.h"
+#include "ui/win32/framework/worker_thread.h"
+#include "ui/win32/installer_pages.h"
+
+class CInstallerSheet : public CWizardSheet, public StartupReporter {
+ public:
+  enum PageIndex : int {
+    kWelcome = 0,
+    kDestination = 1,
+    kProgress = 2,
+    kCancelled = 3,
+    kFailed = 4,
+    kInstalled = 5,
+  };
+
+  explicit CInstallerSheet(const LanguageChoice& language);
+  ~CInstallerSheet() override;
+
+  // Loads every page's template in the run's language and adds the pages;
+  // false when a template is missing.
+  bool LoadPages();
+
+  SetupContext& Context() { return context_; }
+  U16String LoadText(unsigned id) const;
+  // MessageBoxW owned by the sheet, with the program's name as caption.
+  int ShowMessage(const U16String& text, UINT type);
+
+  // What the pages show and exchange.
+  bool& DescriptionFlag() { return description_; }
+  const U16String& ProgressText() const { return progressText_; }
+  int32_t ProgressPercentage() const { return progressPercentage_; }
+
+  // The pages' notifications, by the index of the page.
+  void OnPageActivated(int index);
+  LRESULT OnWizardBack(int index);
+  LRESULT OnWizardNext(int index);
+  void OnCancelRequested(int index);
+  // Finish on the installed page, after its data has been saved.
+  void OpenDescription();
+
+  // The worker's result: its exit code, a positive code in HRESULT form.
+  int32_t WorkerResult() const { return workerResult_; }
+
+ protected:
+  bool OnInitBegin() override;
+  void OnInitDone() override;
+  void OnTimer(UINT_PTR id) override;
+  void ReportStartupError(const char* messageKey) override;
+
+ private:
+  void LoadPage(CInstallerDlgPage& page, unsigned dialogId);
+  LRESULT DialogOfPage(int index) const { return pageIds_[static_cast<size_t>(index)]; }
+  void EnterFinishMode();
+  void StartWorker();
+  void FollowWorker();
+  void OnWorkerEnded(uint32_t exitCode);
+  void ConfirmCancelDuringCopying();
+  void DecideDescription();
+
+  CWelcomePage welcomePage_;
+  CDestinationPage destinationPage_;
+  CProgressPage progressPage_;
+  CCancelPage cancelPage_;
+  CErrorPage errorPage_;
+  CSuccessPage successPage_;
+
+  SetupContext context_;
+  std::vector<unsigned> pageIds_;
+  bool pagesLoaded_ = true;
+  ProgressChannel channel_;
+  std::unique_ptr<CWorkerThread> worker_;
+  int32_t workerResult_ = 0;
+  // The worker's failure has been shown; the worker waits until resumed.
+  bool errorShown_ = false;
+  bool resumeAfterError_ = false;
+  bool description_ = false;
+  U16String progressText_;
+  int32_t progressPercentage_ = 0;
+  HICON icon_ = nullptr;
+};
