@@ -10,8 +10,9 @@
 // buttons, progress bars and list views, their check state, position and
 // number of items. Texts are read with WM_GETTEXT, so edit controls report
 // what they hold.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>

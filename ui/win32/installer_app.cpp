@@ -1,7 +1,8 @@
 #include "ui/win32/installer_app.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <memory>
 

@@ -1,7 +1,8 @@
 // The wizard's flow: what each page's activation, Back, Next and cancel do,
 // the worker's start, and timer 0, which follows the worker.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "core/install_worker.h"
 #include "core/template_location.h"

@@ -3,8 +3,9 @@
 // which a subclass sees the dialog's notifications and its own controls.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include <vector>
 

@@ -3,8 +3,9 @@
 // exchange between its controls and the values behind them.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "platform/strings.h"
 #include "ui/win32/framework/data_exchange.h"

@@ -4,8 +4,9 @@
 // sheet gets its timer messages.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <vector>
 
