@@ -7,9 +7,9 @@
 //
 // A snapshot lists every visible top-level window with its descendants:
 // class, id, text, screen rectangle, visibility, enabled state and, for
-// buttons, progress bars and list views, their check state, position and
-// number of items. Texts are read with WM_GETTEXT, so edit controls report
-// what they hold.
+// buttons, progress bars, list views and icons, their check state, position,
+// number of items and whether an icon is set. Texts are read with WM_GETTEXT, so edit controls
+// report what they hold.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -92,6 +92,9 @@ std::string Describe(HWND window, bool topLevel) {
     out += ",\"checked\":" + std::string(value == BST_CHECKED ? "true" : "false");
   if (_wcsicmp(className.c_str(), PROGRESS_CLASSW) == 0 && Send(window, PBM_GETPOS, 0, 0, &value))
     out += ",\"position\":" + std::to_string(static_cast<long long>(value));
+  if (_wcsicmp(className.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+      Send(window, STM_GETICON, 0, 0, &value))
+    out += ",\"icon\":" + std::string(value ? "true" : "false");
   if (_wcsicmp(className.c_str(), WC_LISTVIEWW) == 0 &&
       Send(window, LVM_GETITEMCOUNT, 0, 0, &value))
     out += ",\"items\":" + std::to_string(static_cast<long long>(value));

@@ -112,8 +112,7 @@ class Window:
                       if c["class"].lower() == "button" and c["visible"])
 
     def box_has_icon(self):
-        return any(c["class"].lower() == "static" and c["visible"] and c["style"] & 0x3 == 0x3
-                   for c in self.controls)
+        return any(c["visible"] and c.get("icon") for c in self.controls)
 
 
 class Session:
@@ -287,8 +286,11 @@ class Session:
         self.click_at(control["x"] + control["width"] // 2, control["y"] + control["height"] // 2)
 
     def click_at(self, x, y, repeat=1):
-        xdotool("mousemove", "--sync", str(x), str(y), "click", "--repeat", str(repeat),
-                "--delay", "80", "1")
+        # A synchronous move to where the pointer is already waits for ever.
+        location = dict(part.split(":") for part in xdotool("getmouselocation").split()[:2])
+        if (int(location["x"]), int(location["y"])) != (x, y):
+            xdotool("mousemove", "--sync", str(x), str(y))
+        xdotool("click", "--repeat", str(repeat), "--delay", "80", "1")
 
     def screenshot(self, window, path):
         wid = self.x_window(window)

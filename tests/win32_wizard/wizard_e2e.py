@@ -249,7 +249,7 @@ def expect_installed(target, files):
         check(installed[name][1] == KIT_TIME, "%s has time %d" % (name, installed[name][1]))
 
 
-def interactive_success(case):
+def interactive_success(case, clear_box):
     s, t = case.session, case.en
     files = dict(SAMPLE)
     files["docs/about" + DESCRIPTION_EXTENSION] = "<p>description</p>\n"
@@ -285,12 +285,19 @@ def interactive_success(case):
     # Recorded when the page was shown, before Finish.
     check(case.read_settings() == "ConfigurationTemplatesLocation=%s\n" % target.rstrip("\\"),
           "settings %r" % case.read_settings())
-    s.keys(w, "Return")
+    if clear_box:
+        s.click(box)
+        w = s.wait_until("description box cleared", lambda ws: s.sheet(ws) and not s.sheet(
+            ws).control(1004)["checked"])
+        s.click(s.sheet(w).require(FINISH, "Finish button"))
+    else:
+        s.keys(w, "Return")
     s.wait_for_exit()
 
     expect_installed(host_target, files)
-    opened = case.opened(expected=1)
-    check(opened == [target + "docs\\about" + DESCRIPTION_EXTENSION], "opened %r" % opened)
+    expected = [] if clear_box else [target + "docs\\about" + DESCRIPTION_EXTENSION]
+    opened = case.opened(expected=len(expected))
+    check(opened == expected, "opened %r, expected %r" % (opened, expected))
     case.check_no_leftovers()
 
 
@@ -507,9 +514,32 @@ def folder_chooser(case):
     w = s.wait_for_page("welcome")
     s.keys(w, "Return")
     w = s.wait_for_page("destination")
-    proposed = w.require(1001, "directory box")["text"]
-    check(proposed == windows_path(target), "proposed %r" % proposed)
+    edit = w.require(1001, "directory box")
+    check(edit["text"] == windows_path(target), "proposed %r" % edit["text"])
 
+    # An emptied box is refused; what is typed survives Back and Next.
+    s.click(edit)
+    s.keys(w, "End", "shift+Home", "Delete")
+    w = s.wait_until("directory box emptied",
+                     lambda ws: s.sheet(ws) and s.sheet(ws).control(1001)["text"] == "")
+    s.click(s.sheet(w).require(NEXT, "Next button"))
+    box = s.wait_for_message_box("empty directory box")
+    check_box(box, t, "IDS_SETUP_EMPTYTARGET", [IDOK], "empty directory box")
+    check(not box.box_has_icon(), "the empty directory box has an icon")
+    s.click(box.require(IDOK, "OK button"))
+    w = s.wait_for_page("destination")
+    s.click(w.require(BACK, "Back button"))
+    w = s.wait_for_page("welcome")
+    s.click(w.require(NEXT, "Next button"))
+    w = s.wait_for_page("destination")
+    check_text(w, 1001, "", "directory box after Back and Next")
+    s.click(w.require(1001, "directory box"))
+    s.type_text(w, windows_path(target))
+    w = s.wait_until("directory typed", lambda ws: s.sheet(ws) and s.sheet(ws).control(1001)[
+        "text"] == windows_path(target))
+    w = s.sheet(w)
+
+    # The chooser starts in the directory of the box.
     s.click(w.require(1002, "browse button"))
     c = chooser(case, "folder chooser")
     check_text(c, 1091, t["IDS_CHOOSEDIR_FOLDER"], "folder list label")
@@ -568,7 +598,8 @@ def folder_chooser(case):
 
 
 CASES = {
-    "interactive_success": interactive_success,
+    "interactive_success": lambda c: interactive_success(c, clear_box=False),
+    "success_box_cleared": lambda c: interactive_success(c, clear_box=True),
     "missing_kit": missing_kit,
     "cancel_on_welcome": cancel_on_welcome,
     "failing_install": failing_install,
