@@ -38,10 +38,9 @@ int Clamp(int value, int low, int high) {
   return value < low ? low : value;
 }
 
-void MoveTo(HWND window, HWND reference, int top) {
+void MoveTo(HWND window, int left, int top) {
   if (!window) return;
-  RECT rect = RectIn(window, reference);
-  SetWindowPos(window, nullptr, rect.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 U16String Filter() {
@@ -75,7 +74,9 @@ void CFolderChooser::Arrange() {
   HWND fileDialog = FileDialog();
   HWND child = Window();
   HWND nameBox = GetDlgItem(fileDialog, IDC_FILE_NAME_BOX);
+  HWND nameLabel = GetDlgItem(fileDialog, IDC_FILE_NAME_LABEL);
   RECT place = nameBox ? RectIn(nameBox, child) : RECT{};
+  RECT labelPlace = nameLabel ? RectIn(nameLabel, child) : place;
   for (int id : kHiddenFileControls) {
     if (HWND control = GetDlgItem(fileDialog, id)) ShowWindow(control, SW_HIDE);
   }
@@ -88,11 +89,15 @@ void CFolderChooser::Arrange() {
   HWND label = GetDlgItem(child, IDC_CHOSEN_FOLDER_LABEL);
   HWND edit = GetDlgItem(child, IDC_CHOSEN_FOLDER);
   if (!edit || !label) return;
+  // They start where the file name's label did: further left the dialog
+  // may show its bar of places.
   int shift = place.top - RectIn(edit, child).top;
-  if (area) MoveTo(area, child, RectIn(area, child).top + shift);
+  if (area) MoveTo(area, RectIn(area, child).left, RectIn(area, child).top + shift);
   RECT labelRect = RectIn(label, child);
-  MoveTo(label, child, place.top + (labelRect.bottom - labelRect.top) / 3);
-  MoveTo(edit, child, place.top);
+  MoveTo(label, labelPlace.left, place.top + (labelRect.bottom - labelRect.top) / 3);
+  RECT gap = {0, 0, 2, 0};
+  MapDialogRect(child, &gap);
+  MoveTo(edit, labelPlace.left + (labelRect.right - labelRect.left) + gap.right, place.top);
 
   // The dialog ends 10 units below the box.
   RECT margin = {0, 0, 0, 10};
