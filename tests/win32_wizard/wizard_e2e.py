@@ -360,14 +360,19 @@ def go_to_copying(case):
     s.keys(w, "Return")
 
 
-def failing_install(case):
-    s, t = case.session, case.en
-    # The third entry cannot be written: "sub" is a file where the kit has a folder.
+def prepare_failing_target(case):
+    """The third entry cannot be written: "sub" is a file where the kit has a folder."""
     target = os.path.join(case.root, "target")
     write_tree(target, {"a.txt": "old a\n", "sub": "a file where the kit has a folder\n"},
                OLD_TIME)
     case.make_kit({"a.txt": "new a\n", "b.txt": "new b\n", "sub/c.txt": "new c\n"})
     case.configure_target(target)
+    return target
+
+
+def failing_install(case):
+    s, t = case.session, case.en
+    target = prepare_failing_target(case)
     before, settings_before = read_tree(target), case.read_settings()
     case.start()
     go_to_copying(case)
@@ -440,6 +445,17 @@ def cancel_during_copying(case):
     case.check_no_leftovers()
 
 
+def expect_exit_without_final_page(case):
+    s = case.session
+    deadline = time.monotonic() + 60
+    while s.process.poll() is None and time.monotonic() < deadline:
+        sheet = s.sheet(s.snapshot())
+        if sheet and sheet.page() in ("installed", "failed", "cancelled"):
+            raise Failure("silent mode showed the %s page" % sheet.page())
+        time.sleep(0.05)
+    s.wait_for_exit()
+
+
 def silent_success(case):
     s = case.session
     target = os.path.join(case.root, "target")
@@ -452,20 +468,27 @@ def silent_success(case):
     case.start(["/S"])
     # The pages come as usual; the sheet closes when the worker has ended.
     go_to_copying(case)
-    final_pages = []
-    deadline = time.monotonic() + 60
-    while s.process.poll() is None and time.monotonic() < deadline:
-        sheet = s.sheet(s.snapshot())
-        if sheet and sheet.page() in ("installed", "failed", "cancelled"):
-            final_pages.append(sheet.page())
-        time.sleep(0.05)
-    s.wait_for_exit()
-    if final_pages:
-        raise Failure("silent mode showed the %s page" % final_pages[0])
+    expect_exit_without_final_page(case)
     expect_installed(target, files)
     check(case.read_settings() == "ConfigurationTemplatesLocation=%s\n" % windows_path(target),
           "settings %r" % case.read_settings())
     check(case.opened() == [], "silent mode opened %r" % case.opened())
+    case.check_no_leftovers()
+
+
+def silent_failure(case):
+    s, t = case.session, case.en
+    target = prepare_failing_target(case)
+    before, settings_before = read_tree(target), case.read_settings()
+    case.start(["/S"])
+    go_to_copying(case)
+    box = s.wait_for_message_box("installation error box in silent mode")
+    check_box(box, t, "IDS_INSTALL_ERROR", [IDOK], "installation error box in silent mode")
+    s.click(box.require(IDOK, "OK button"))
+    # Then the sheet closes by itself, without the failed page.
+    expect_exit_without_final_page(case)
+    check(read_tree(target) == before, "the template directory was not restored")
+    check(case.read_settings() == settings_before, "settings changed after a failed install")
     case.check_no_leftovers()
 
 
@@ -605,6 +628,7 @@ CASES = {
     "failing_install": failing_install,
     "cancel_during_copying": cancel_during_copying,
     "silent_success": silent_success,
+    "silent_failure": silent_failure,
     "russian_run": russian_run,
     "folder_chooser": folder_chooser,
 }
