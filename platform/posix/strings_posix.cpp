@@ -46,7 +46,8 @@ std::string EnvironmentLocaleKey() {
 // process, because another thread may still be using an earlier one.
 const EnvironmentEncoding& CurrentEncoding() {
   static std::mutex mutex;
-  static std::map<std::string, EnvironmentEncoding> made;
+  // Never destroyed: a conversion may still run while the process exits.
+  static auto& made = *new std::map<std::string, EnvironmentEncoding>;
   static thread_local const std::string* lastKey = nullptr;
   static thread_local const EnvironmentEncoding* last = nullptr;
   std::string now = EnvironmentLocaleKey();
