@@ -70,6 +70,7 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
+// The window's JSON object without its closing brace.
 std::string Describe(HWND window, bool topLevel) {
   RECT rect = {};
   GetWindowRect(window, &rect);
@@ -125,8 +126,7 @@ std::string Snapshot() {
     if (!IsWindow(top)) continue;
     if (!firstTop) out += ",";
     firstTop = false;
-    out += Describe(top, true);
-    out.pop_back();  // the closing brace: the controls follow
+    out += Describe(top, true);  // still open: the controls follow
     out += ",\"controls\":[";
     std::vector<HWND> children;
     EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&children));

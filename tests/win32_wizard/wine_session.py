@@ -208,7 +208,11 @@ class Session:
         self.probe.stdin.flush()
         line = self.probe.stdout.readline()
         check(line, "the window probe ended")
-        return [Window(w) for w in json.loads(line.decode("utf-8"))["windows"]]
+        try:
+            windows = json.loads(line.decode("utf-8"))["windows"]
+        except (ValueError, KeyError) as error:
+            raise Failure("the window probe answered %r: %s" % (line[:300], error))
+        return [Window(w) for w in windows]
 
     @staticmethod
     def describe(windows):
