@@ -21,8 +21,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_session import (BACK, CANCEL, FINISH, HELP, IDNO, IDOK, IDYES, NEXT, TEXT_ID,  # noqa: E402
-                          Failure, Session, check, clean_dir, windows_path)
+from wine_driver import (BACK, CANCEL, FINISH, HELP, IDNO, IDOK, IDYES, NEXT, TEXT_ID,  # noqa: E402
+                          Failure, WineDriver, check, clean_dir, windows_path)
 
 SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts")
 OLD_TIME = 1000000000  # 2001, older than anything a kit holds
@@ -88,24 +88,24 @@ class Case:
             os.makedirs(os.path.join(self.root, sub))
         self.program = os.path.join(self.root, "program", "setup.exe")
         shutil.copy2(options.setup, self.program)
-        self.session = Session(options.prefix, self.root, options.probe)
+        self.wine = WineDriver(options.prefix, self.root, options.probe)
         self.en = load_texts(options.texts, "en")
         self.ru = load_texts(options.texts, "ru")
-        prepare_prefix(options, self.session)
-        self.session.start_services()
+        prepare_prefix(options, self.wine)
+        self.wine.start_services()
         # Every case starts without settings, scratch files or opened files.
-        shutil.rmtree(os.path.join(self.session.roaming(), "Tarn"), ignore_errors=True)
-        for name in os.listdir(self.session.temp_dir()):
+        shutil.rmtree(os.path.join(self.wine.roaming(), "Tarn"), ignore_errors=True)
+        for name in os.listdir(self.wine.temp_dir()):
             if name.startswith(("bdk", "brstp")):
-                shutil.rmtree(os.path.join(self.session.temp_dir(), name), ignore_errors=True)
-                if os.path.exists(os.path.join(self.session.temp_dir(), name)):
-                    os.remove(os.path.join(self.session.temp_dir(), name))
+                shutil.rmtree(os.path.join(self.wine.temp_dir(), name), ignore_errors=True)
+                if os.path.exists(os.path.join(self.wine.temp_dir(), name)):
+                    os.remove(os.path.join(self.wine.temp_dir(), name))
         if os.path.exists(self.opened_log()):
             os.remove(self.opened_log())
 
     def close(self):
-        self.session.stop()
-        self.session.stop_services()
+        self.wine.stop()
+        self.wine.stop_services()
 
     # --- the kit and the settings -------------------------------------------
     def make_kit(self, files, describe=()):
@@ -122,12 +122,12 @@ class Case:
         return os.path.join(self.root, "program", "brvx.bkd")
 
     def settings_path(self):
-        return os.path.join(self.session.roaming(), "Tarn", "TarnLaunch", "tarnlaunch.cfg")
+        return os.path.join(self.wine.roaming(), "Tarn", "TarnLaunch", "tarnlaunch.cfg")
 
     def default_target(self):
         """The default template directory: host path and the program's form."""
-        host = os.path.join(self.session.roaming(), "Tarn", "tarn8", "tmplts")
-        user = os.path.basename(self.session.user_dir())
+        host = os.path.join(self.wine.roaming(), "Tarn", "tarn8", "tmplts")
+        user = os.path.basename(self.wine.user_dir())
         return host, "C:\\users\\%s\\AppData\\Roaming\\Tarn\\tarn8\\tmplts\\" % user
 
     def configure_target(self, target):
@@ -160,17 +160,17 @@ class Case:
         return lines
 
     def check_no_leftovers(self):
-        names = os.listdir(self.session.temp_dir())
+        names = os.listdir(self.wine.temp_dir())
         check(not [n for n in names if n.startswith("bdk")], "work file left in TEMP: %s" % names)
         check(not [n for n in names if n.startswith("brstp")],
               "backup directory left in TEMP: %s" % names)
 
     # --- the program ------------------------------------------------------
     def start(self, arguments=()):
-        self.session.start(self.program, arguments)
+        self.wine.start(self.program, arguments)
 
 
-def prepare_prefix(options, session):
+def prepare_prefix(options, wine):
     """The shared prefix, made once: Wine's own setup, then the recorder as
     the handler of description files."""
     os.makedirs(options.prefix, exist_ok=True)
@@ -183,7 +183,7 @@ def prepare_prefix(options, session):
         ready = os.path.join(options.prefix, ".wizard-ready")
         if os.path.exists(ready):
             return
-        env = session.env()
+        env = wine.env()
         command = '"C:\\tarn-tests\\open_recorder.exe" "C:\\tarn-tests\\opened.log" "%1"'
         # Under HKCR: Wine's shell does not look into the user's own classes.
         for key, value in ((r"HKCR\%s" % DESCRIPTION_EXTENSION, "TarnTestDescription"),
@@ -250,7 +250,7 @@ def expect_installed(target, files):
 
 
 def interactive_success(case, clear_box):
-    s, t = case.session, case.en
+    s, t = case.wine, case.en
     files = dict(SAMPLE)
     files["docs/about" + DESCRIPTION_EXTENSION] = "<p>description</p>\n"
     # A link with a leading separator opens the same file as one without.
@@ -302,7 +302,7 @@ def interactive_success(case, clear_box):
 
 
 def missing_kit(case):
-    s, t = case.session, case.en
+    s, t = case.wine, case.en
     case.start()
     seen_sheet = []
 
@@ -322,7 +322,7 @@ def missing_kit(case):
 
 
 def cancel_on_welcome(case):
-    s, t = case.session, case.en
+    s, t = case.wine, case.en
     target = os.path.join(case.root, "target")
     write_tree(target, {"a.txt": "old a\n"}, OLD_TIME)
     case.make_kit({"a.txt": "new a\n"})
@@ -353,7 +353,7 @@ def cancel_on_welcome(case):
 
 
 def go_to_copying(case):
-    s = case.session
+    s = case.wine
     w = s.wait_for_page("welcome")
     s.keys(w, "Return")
     w = s.wait_for_page("destination")
@@ -371,7 +371,7 @@ def prepare_failing_target(case):
 
 
 def failing_install(case):
-    s, t = case.session, case.en
+    s, t = case.wine, case.en
     target = prepare_failing_target(case)
     before, settings_before = read_tree(target), case.read_settings()
     case.start()
@@ -403,13 +403,13 @@ def prepare_slow_target(case, count):
 
 
 def progress_position(case):
-    sheet = case.session.sheet(case.session.snapshot())
+    sheet = case.wine.sheet(case.wine.snapshot())
     bar = sheet.control(1003) if sheet else None
     return bar["position"] if bar else None
 
 
 def cancel_during_copying(case):
-    s, t = case.session, case.en
+    s, t = case.wine, case.en
     target = prepare_slow_target(case, 4000)
     before, settings_before = read_tree(target), case.read_settings()
     case.start()
@@ -446,7 +446,7 @@ def cancel_during_copying(case):
 
 
 def expect_exit_without_final_page(case):
-    s = case.session
+    s = case.wine
     deadline = time.monotonic() + 60
     while s.process.poll() is None and time.monotonic() < deadline:
         sheet = s.sheet(s.snapshot())
@@ -457,7 +457,7 @@ def expect_exit_without_final_page(case):
 
 
 def silent_success(case):
-    s = case.session
+    s = case.wine
     target = os.path.join(case.root, "target")
     os.makedirs(target)
     case.configure_target(target)
@@ -477,7 +477,7 @@ def silent_success(case):
 
 
 def silent_failure(case):
-    s, t = case.session, case.en
+    s, t = case.wine, case.en
     target = prepare_failing_target(case)
     before, settings_before = read_tree(target), case.read_settings()
     case.start(["/S"])
@@ -493,7 +493,7 @@ def silent_failure(case):
 
 
 def russian_run(case):
-    s, t = case.session, case.ru
+    s, t = case.wine, case.ru
     case.make_kit(SAMPLE, describe=[("en", "Demo Templates", "Example Vendor", "readme.txt"),
                                     ("ru", "Демо-шаблоны", "Пример", "readme.txt")])
     # The environment is English: the language comes from the option.
@@ -523,12 +523,12 @@ def russian_run(case):
 
 
 def chooser(case, what):
-    return case.session.wait_for(what, lambda ws: next((w for w in ws if w.is_folder_chooser()),
+    return case.wine.wait_for(what, lambda ws: next((w for w in ws if w.is_folder_chooser()),
                                                        None))
 
 
 def folder_chooser(case):
-    s, t = case.session, case.en
+    s, t = case.wine, case.en
     target = os.path.join(case.root, "target")
     write_tree(target, {"inner/keep.txt": "keep\n", "a.txt": "a\n"}, OLD_TIME)
     case.make_kit(SAMPLE)
@@ -578,7 +578,7 @@ def folder_chooser(case):
                x["class"].lower() == "button" and x["parent"] != template],
           "the file dialog's own buttons show")
     # Folders only: the target holds a folder and a file.
-    c = case.session.wait_for("the folder listed alone", lambda ws: next(
+    c = case.wine.wait_for("the folder listed alone", lambda ws: next(
         (w for w in ws if w.is_folder_chooser() and
          [x for x in w.controls if x["class"] == "SysListView32" and x.get("items") == 1]), None))
     check_text(c, 4203, windows_path(target), "chosen folder")

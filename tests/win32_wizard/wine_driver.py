@@ -115,7 +115,7 @@ class Window:
         return any(c["visible"] and c.get("icon") for c in self.controls)
 
 
-class Session:
+class WineDriver:
     """One prefix, one program folder, one run of the program at a time."""
 
     def __init__(self, prefix, work, probe, lang="en_US.UTF-8"):
