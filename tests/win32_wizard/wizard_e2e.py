@@ -130,11 +130,11 @@ class Case:
         user = os.path.basename(self.wine.user_dir())
         return host, "C:\\users\\%s\\AppData\\Roaming\\Tarn\\tarn8\\tmplts\\" % user
 
-    def configure_target(self, target):
+    def configure_target(self, target, windows_form=None):
         """A per-user settings file (UTF-16LE, as the program writes it) that
-        lists target first."""
+        lists target first (by its drive Z: path unless given another)."""
         os.makedirs(os.path.dirname(self.settings_path()), exist_ok=True)
-        text = "ConfigurationTemplatesLocation=%s\r\n" % windows_path(target)
+        text = "ConfigurationTemplatesLocation=%s\r\n" % (windows_form or windows_path(target))
         with open(self.settings_path(), "wb") as f:
             f.write(b"\xff\xfe" + text.encode("utf-16-le"))
 
