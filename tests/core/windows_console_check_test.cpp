@@ -37,17 +37,6 @@ std::wstring Wide(const std::string& utf8) {
   return std::wstring(reinterpret_cast<const wchar_t*>(units.Data()), units.Length());
 }
 
-// UTF-16LE bytes of UTF-8 text.
-std::string Utf16le(const std::string& utf8) {
-  U16String units = U16(utf8);
-  std::string bytes;
-  for (size_t i = 0; i < units.Length(); ++i) {
-    bytes += static_cast<char>(units[i] & 0xFF);
-    bytes += static_cast<char>(units[i] >> 8);
-  }
-  return bytes;
-}
-
 struct RecordingReporter : StartupReporter {
   std::vector<std::string> keys;
   void ReportStartupError(const char* key) override { keys.push_back(key); }

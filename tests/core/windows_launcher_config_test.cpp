@@ -40,17 +40,6 @@ std::string Describe(const LauncherConfig& config) {
   return out;
 }
 
-// UTF-16LE bytes of UTF-8 text.
-std::string Utf16le(const std::string& utf8) {
-  U16String units = U16(utf8);
-  std::string bytes;
-  for (size_t i = 0; i < units.Length(); ++i) {
-    bytes += static_cast<char>(units[i] & 0xFF);
-    bytes += static_cast<char>(units[i] >> 8);
-  }
-  return bytes;
-}
-
 // Bytes in the ANSI code page of UTF-8 text.
 std::string Ansi(const std::string& utf8) {
   NarrowString bytes = ToNarrow(U16(utf8));

@@ -71,6 +71,8 @@ std::vector<std::string> ListTree(const std::string& dir);
 
 U16String U16(const std::string& utf8);
 std::string Utf8(const U16String& text);
+// UTF-16LE bytes of UTF-8 text, without a byte-order mark.
+std::string Utf16le(const std::string& utf8);
 
 // True when the named locale ("ru_RU.UTF-8") exists on this machine.
 bool LocaleExists(const char* name);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the resources compiled into setup.exe, read from the program file
 itself: every dialog in every interface language with one layout, the side
-picture, the icon group with its 16 images and the manifest.
+picture, the icon group with its images (48, 40, 32 and 16 pixels at 4, 8,
+24 and 32 bits, and 256 pixels at 32 bits) and the manifest.
 
 Usage: check_resources.py --program EXE --languages languages.tsv
 """
