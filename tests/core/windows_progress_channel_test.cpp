@@ -48,7 +48,7 @@ TEST(WindowsProgressChannel, ALockHeldBySuspendedThreadIsWaitedForAtMost100Ms) {
   long long waited = 0;
   int32_t status = 0, percentage = 0;
   U16String text;
-  for (int attempt = 0; attempt < 500 && !caught; ++attempt) {
+  for (int attempt = 0; attempt < 5000 && !caught; ++attempt) {
     status = percentage = -7;
     text = U16String(u"before");
     SuspendThread(thread);
