@@ -16,6 +16,7 @@ class StartupReporter {
 
 struct CommandLineOptions {
   bool useWorkingDirectory = false;  // Linux only: first argument "usecwd"
+  bool showHelp = false;             // Linux only: "--help" anywhere
   bool silentMode = false;
   bool hasLanguage = false;
   NarrowString languageCode;  // the rest of the language option
@@ -23,7 +24,8 @@ struct CommandLineOptions {
 
 #ifndef _WIN32
 // Linux options: "usecwd" first, then "-S"/"/S" and "-L"/"/L" + code; the scan
-// stops at the language option.
+// stops at the language option. "--help" counts wherever it stands, so the
+// usage can be had in any language.
 CommandLineOptions ParseCommandLine(int argumentCount, char** arguments);
 #else
 // Windows options: "/S" and "/L" + code (the code in UTF-8, where no other

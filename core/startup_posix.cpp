@@ -8,6 +8,9 @@
 
 CommandLineOptions ParseCommandLine(int argumentCount, char** arguments) {
   CommandLineOptions options;
+  for (int i = 1; i < argumentCount; ++i) {
+    if (std::strcmp(arguments[i], "--help") == 0) options.showHelp = true;
+  }
   int first = 1;
   if (argumentCount > 1 && std::strcmp(arguments[1], "usecwd") == 0) {
     options.useWorkingDirectory = true;

@@ -38,6 +38,7 @@ TEST(CommandLine, OptionsAndTheScanThatStopsAtTheLanguage) {
     std::vector<std::string> words;
     bool cwd, silent, hasLanguage;
     const char* code;
+    bool help = false;
   } cases[] = {
       {{}, false, false, false, ""},
       {{"usecwd"}, true, false, false, ""},
@@ -49,6 +50,10 @@ TEST(CommandLine, OptionsAndTheScanThatStopsAtTheLanguage) {
       {{"/s", "/lde"}, false, true, true, "de"},
       {{"-", "x", "--S"}, false, false, false, ""},
       {{"usecwdx", "-s"}, false, true, false, ""},
+      // "--help" is seen past the language option too; near misses are not it.
+      {{"--help"}, false, false, false, "", true},
+      {{"usecwd", "-Lru", "--help"}, true, false, true, "ru", true},
+      {{"--helpx", "-help", "--HELP", "/help"}, false, false, false, "", false},
   };
   for (const Case& c : cases) {
     std::string shown;
@@ -58,6 +63,7 @@ TEST(CommandLine, OptionsAndTheScanThatStopsAtTheLanguage) {
     EXPECT_EQ(o.silentMode, c.silent) << shown;
     EXPECT_EQ(o.hasLanguage, c.hasLanguage) << shown;
     EXPECT_EQ(o.languageCode, c.code) << shown;
+    EXPECT_EQ(o.showHelp, c.help) << shown;
   }
 }
 
