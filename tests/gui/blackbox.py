@@ -4,10 +4,14 @@
 Each case copies the built program beside a kit made with mkkit in a folder
 of its own, points HOME and TMPDIR into that folder, drives the program with
 X input events (xdotool) and checks what it leaves behind: the installed
-files, the launcher settings, no work file and no backup directory, and exit
-status 0. The windows are read through the widget probe module (GTK_MODULES),
-which answers on a Unix socket; every wait has a time limit and a failing
-wait says what it was waiting for and what was on the screen.
+files, the launcher settings, no work file and no backup directory, and the
+exit status. The windows are read through the widget probe module
+(GTK_MODULES), which answers on a Unix socket; every wait has a time limit
+and a failing wait says what it was waiting for and what was on the screen.
+
+The headless cases run the program without DISPLAY, the way administrators
+run it over SSH or from scripts, and read its standard streams instead; they
+need no X server.
 
 With --as-user NAME the program runs as that ordinary user, the way end
 users run it: a driver started as root switches to it (setpriv, else
@@ -20,12 +24,15 @@ Usage: blackbox.py --case NAME --setup PATH --mkkit PATH --probe PATH
 """
 import argparse
 import os
+import pty
 import pwd
+import re
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 import probe_client
@@ -242,7 +249,7 @@ class Case:
             env.pop(name, None)
         env.update(USER=self.run_as.name, LOGNAME=self.run_as.name)
         xauth = find_tool("xauth")
-        if xauth:
+        if xauth and "DISPLAY" in env:
             cookie = subprocess.run([xauth, "extract", "-", env["DISPLAY"]],
                                     capture_output=True).stdout
             if cookie:
@@ -253,26 +260,54 @@ class Case:
                 os.chown(path, self.run_as.uid, self.run_as.gid)
                 env["XAUTHORITY"] = path
 
-    def start(self, arguments=(), lang="en_US.UTF-8", probe=True):
+    def start(self, arguments=(), lang="en_US.UTF-8", probe=True, display=True, terminal=False):
+        """Without display the program runs with no DISPLAY at all, and its
+        standard output and error are kept apart (stderr on a terminal of
+        its own with terminal) for stdout() and stderr()."""
         env = dict(os.environ)
         for name in ("LC_ALL", "LANGUAGE", "LC_MESSAGES", "GTK_MODULES"):
             env.pop(name, None)
         env.update(HOME=self.home, TMPDIR=self.tmp, LANG=lang,
                    PATH=os.path.join(self.root, "bin") + ":" + env.get("PATH", ""))
-        if probe:
-            env["GTK_MODULES"] = self.probe
-            env["SETUP_TEST_PROBE"] = self.socket_path
-        check("DISPLAY" in env, "no DISPLAY: these tests need an X server (scripts/test starts one)")
+        if display:
+            if probe:
+                env["GTK_MODULES"] = self.probe
+                env["SETUP_TEST_PROBE"] = self.socket_path
+            check("DISPLAY" in env,
+                  "no DISPLAY: these tests need an X server (scripts/test starts one)")
+        else:
+            for name in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY"):
+                env.pop(name, None)
         if self.run_as.switches():
             self.hand_over(env)
         self.log = open(os.path.join(self.root, "setup.log"), "w")
+        stdout, stderr = self.log, subprocess.STDOUT
+        self.terminal = None
+        if not display:
+            stdout = open(os.path.join(self.root, "setup.out"), "w")
+            stderr = open(os.path.join(self.root, "setup.err"), "w")
+            if terminal:
+                self.terminal = Terminal()
+                stderr = self.terminal.slave
         self.started = time.monotonic()
         command = self.run_as.command([os.path.join(self.program_dir, "setup"), *arguments], env)
         # A switch through runuser leaves the program a child of runuser:
         # its own session lets stop() end both.
-        self.process = subprocess.Popen(command, cwd=self.cwd, env=env, stdout=self.log,
-                                        stderr=subprocess.STDOUT,
+        self.process = subprocess.Popen(command, cwd=self.cwd, env=env, stdout=stdout,
+                                        stderr=stderr, stdin=subprocess.DEVNULL,
                                         start_new_session=self.run_as.switches())
+        if self.terminal:
+            self.terminal.started()
+
+    def stdout(self):
+        with open(os.path.join(self.root, "setup.out"), encoding="utf-8") as f:
+            return f.read()
+
+    def stderr(self):
+        if self.terminal:
+            return self.terminal.text()
+        with open(os.path.join(self.root, "setup.err"), encoding="utf-8") as f:
+            return f.read()
 
     def snapshot(self):
         snap = probe_client.snapshot(self.socket_path)
@@ -302,13 +337,14 @@ class Case:
             time.sleep(0.05)
         raise Failure("no %s within %.0f s; windows seen: %s" % (what, limit, describe(last)))
 
-    def wait_for_exit(self, limit=EXIT_LIMIT):
+    def wait_for_exit(self, expected=0, limit=EXIT_LIMIT):
         try:
             status = self.process.wait(limit)
         except subprocess.TimeoutExpired:
             self.stop()
             raise Failure("setup did not end within %.0f s" % limit)
-        check(status == 0, "setup ended with status %d (see %s/setup.log)" % (status, self.root))
+        check(status == expected, "setup ended with status %d, expected %d (see %s)"
+              % (status, expected, self.root))
 
     def stop(self):
         if self.process and self.process.poll() is None:
@@ -392,6 +428,36 @@ class Case:
             return f.read().splitlines()
 
 
+class Terminal:
+    """A pseudo-terminal for the program's standard error; a thread reads
+    everything the program writes to it."""
+
+    def __init__(self):
+        self.master, slave = pty.openpty()
+        self.slave = os.fdopen(slave, "wb", buffering=0)
+        self.data = b""
+        self.reader = threading.Thread(target=self._read, daemon=True)
+
+    def started(self):
+        # The program holds its own copy; ours would keep the terminal open.
+        self.slave.close()
+        self.reader.start()
+
+    def _read(self):
+        while True:
+            try:
+                chunk = os.read(self.master, 4096)
+            except OSError:  # EIO once the last writer has closed it
+                break
+            if not chunk:
+                break
+            self.data += chunk
+
+    def text(self):
+        self.reader.join(10)
+        return self.data.decode("utf-8")
+
+
 def xdotool(*arguments):
     result = subprocess.run(["xdotool", *arguments], capture_output=True, text=True, timeout=20)
     check(result.returncode == 0, "xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
@@ -437,7 +503,10 @@ SAMPLE = {
 TRICKY_LINK = "$(touch hacked).html"
 
 
-def interactive_success(case, clear_box):
+def interactive_success(case, ending):
+    """ending: "finish", "cleared" (the description box cleared, then
+    Finish) or "escape" (Escape and Yes on the success page: the
+    installation stays, so the status is still 0)."""
     files = dict(SAMPLE)
     files[TRICKY_LINK] = "<html>description</html>\n"
     case.make_kit(files, describe=[("en", "Demo Templates", "Example Vendor", TRICKY_LINK)])
@@ -458,14 +527,19 @@ def interactive_success(case, clear_box):
     box = button(w, t["IDS_SUCCESS_OPENDESCR"])
     check(box["active"], "the description box starts cleared")
     finish = button(w, t["IDS_WIZARD_FINISH"])
-    if clear_box:
+    if ending == "cleared":
         case.click(w, box)
         case.wait_for("cleared box", lambda s: case.main_window(s) and not button(
             case.main_window(s), t["IDS_SUCCESS_OPENDESCR"])["active"])
         case.click(w, finish)  # Return would toggle the focused box again
+    elif ending == "escape":
+        case.keys(w, "Escape")
+        question = case.wait_for_message("cancel question on the success page")
+        check(question["text"] == t["IDS_ACCEPT_CANCEL"], "question %r" % question["text"])
+        case.click(question, button(question, "gtk-yes"))
     else:
         case.keys(w, "Return")
-    case.wait_for_exit()
+    case.wait_for_exit(0)
 
     installed = read_tree(target)
     for name, text in files.items():
@@ -478,7 +552,7 @@ def interactive_success(case, clear_box):
     case.check_no_leftovers()
     check(not os.path.exists(os.path.join(case.cwd, "hacked")) and
           not os.path.exists(os.path.join(target, "hacked")), "the link ran a command")
-    expected = [] if clear_box else [os.path.join(target.rstrip("/"), TRICKY_LINK)]
+    expected = [] if ending != "finish" else [os.path.join(target.rstrip("/"), TRICKY_LINK)]
     check(case.opened() == expected, "opened %r, expected %r" % (case.opened(), expected))
 
 
@@ -497,7 +571,7 @@ def startup_failure(case, damage):
     check(box["text"] == case.en[key], "box text %r, expected %r" % (box["text"], case.en[key]))
     check(box["message_type"] == "error", "box type %s" % box["message_type"])
     case.keys(box, "Return")
-    case.wait_for_exit()
+    case.wait_for_exit(1)
     case.check_no_leftovers()
     check(case.read_settings() is None, "settings written after a failed startup")
 
@@ -537,7 +611,7 @@ def failing_install(case):
     case.keys(box, "Return")
     w = case.wait_for_page("error page", t["IDS_ERROR_FINISH"])
     case.keys(w, "Return")
-    case.wait_for_exit()
+    case.wait_for_exit(2)
     check(read_tree(target) == before, "the template directory was not restored")
     check(case.read_settings() == settings_before, "settings changed after a failed install")
     case.check_no_leftovers()
@@ -583,7 +657,7 @@ def interrupt_copying(case, how):
     if seen_box:
         raise Failure("a message box appeared on cancel: %s" % describe_window(seen_box[0]))
     case.keys(w, "Return")
-    case.wait_for_exit()
+    case.wait_for_exit(3)
     check(read_tree(target) == before, "the template directory was not restored after the cancel")
     check(case.read_settings() == settings_before, "settings changed after a cancel")
     case.check_no_leftovers()
@@ -596,7 +670,7 @@ def silent_success(case):
     case.make_kit(SAMPLE, describe=[("en", "Demo Templates", "Example Vendor", "readme.txt")])
     # No probe and no input at all: the run must end by itself.
     case.start(["-S"], probe=False)
-    case.wait_for_exit()
+    case.wait_for_exit(0)
     installed = read_tree(target)
     for name, text in SAMPLE.items():
         check(installed.get(name, (None,))[0] == text.encode(), "%s not installed" % name)
@@ -625,14 +699,137 @@ def russian_run(case):
     check(box["text"] == t["IDS_ACCEPT_CANCEL"], "question text %r" % box["text"])
     check(box["message_type"] == "question", "box type %s" % box["message_type"])
     case.click(box, button(box, "gtk-yes"))
-    case.wait_for_exit()
+    case.wait_for_exit(3)
     check(case.read_settings() is None, "settings written after a cancelled wizard")
     case.check_no_leftovers()
 
 
+# --- without a display ------------------------------------------------------
+
+PROGRESS_FRAME = re.compile(r"^\[[#-]{20}\] +(\d+)%(?:  (.*?))? *$")
+
+
+def check_streams(case, stderr, stdout=""):
+    got = case.stderr(), case.stdout()
+    check(got[0] == stderr, "standard error %r, expected %r" % (got[0], stderr))
+    check(got[1] == stdout, "standard output %r, expected %r" % (got[1], stdout))
+
+
+def headless_success(case):
+    target = os.path.join(case.root, "target")
+    os.makedirs(target)
+    case.configure_target(target)
+    case.make_kit(SAMPLE, describe=[("en", "Demo Templates", "Example Vendor", "readme.txt")])
+    case.start(["-S"], display=False)
+    case.wait_for_exit(0)
+    installed = read_tree(target)
+    for name, text in SAMPLE.items():
+        check(installed.get(name, (None,))[0] == text.encode(), "%s not installed" % name)
+        check(installed[name][1] == KIT_TIME, "%s has time %d" % (name, installed[name][1]))
+        case.check_owned(os.path.join(target, name))
+    check(case.read_settings() == "ConfigurationTemplatesLocation=%s\n" % target,
+          "settings %r" % case.read_settings())
+    check(case.opened() == [], "the description was opened: %r" % case.opened())
+    case.check_no_leftovers()
+    # Not a terminal: no progress, only the final page's text.
+    check_streams(case, case.en["IDS_SUCCESS_FINISH"] + "\n")
+
+
+def headless_terminal(case):
+    """Standard error on a terminal, in Russian: one line redrawn in place
+    with the bar, the percentage and the file, then the final text."""
+    target = prepare_slow_target(case, count=300)
+    case.start(["-S"], lang="ru_RU.UTF-8", display=False, terminal=True)
+    case.wait_for_exit(0)
+    check(all(v[0].startswith(b"new ") for k, v in read_tree(target).items() if v),
+          "not every file was replaced")
+    text = case.stderr()
+    final = case.ru["IDS_SUCCESS_FINISH"] + "\r\n"  # the terminal turns "\n" into "\r\n"
+    check(text.endswith("\r" + final), "the output does not end with the final text: %r"
+          % text[-200:])
+    frames = text[:-len(final)].split("\r")
+    check(frames[0] == "", "the output does not start with a carriage return: %r" % text[:80])
+    frames = [f for f in frames[1:] if f.strip()]
+    check(len(frames) >= 2, "%d progress lines: %r" % (len(frames), text[:300]))
+    percentages, named = [], 0
+    for frame in frames:
+        m = PROGRESS_FRAME.match(frame)
+        check(m, "not a progress line: %r" % frame)
+        check(len(frame) < 80, "a progress line of %d columns would wrap" % len(frame))
+        percentages.append(int(m.group(1)))
+        shown = (m.group(2) or "").lstrip(".")
+        named += bool(re.search(r"f\d{4}\.txt$", shown))
+    check(percentages == sorted(percentages), "the percentage went back: %s" % percentages)
+    check(percentages[-1] == 100 and named > 0, "percentages %s, %d lines named a file"
+          % (percentages, named))
+    case.check_no_leftovers()
+
+
+def headless_refusals(case):
+    """Missing and damaged kit, in English and in Russian: the refusal on
+    standard error, status 1, nothing written, TMPDIR left empty."""
+    for damage in (False, True):
+        for lang, texts in (("en_US.UTF-8", case.en), ("ru_RU.UTF-8", case.ru)):
+            if damage:
+                with open(case.kit_path(), "wb") as f:
+                    f.write(b"this is not a deflate stream" * 40)
+            key = "IDS_ERROR_DAMAGEDSOURCE" if damage else "IDS_ERROR_NOSOURCE"
+            case.start(["-S"], lang=lang, display=False)
+            case.wait_for_exit(1)
+            check_streams(case, texts[key] + "\n")
+            check(os.listdir(case.tmp) == [], "TMPDIR holds %s" % os.listdir(case.tmp))
+            check(read_tree(case.home) == {}, "HOME holds %s" % sorted(read_tree(case.home)))
+
+
+def headless_failing_install(case):
+    target = prepare_failing_target(case, replaced=300)
+    before, settings_before = read_tree(target), case.read_settings()
+    case.start(["-S"], display=False)
+    case.wait_for_exit(2)
+    check(read_tree(target) == before, "the template directory was not restored")
+    check(case.read_settings() == settings_before, "settings changed after a failed install")
+    case.check_no_leftovers()
+    check_streams(case, case.en["IDS_INSTALL_ERROR"] + "\n" + case.en["IDS_ERROR_FINISH"] + "\n")
+
+
+def no_display_interactive(case):
+    case.make_kit(SAMPLE)
+    case.start(display=False)
+    case.wait_for_exit(1)
+    check_streams(case, case.en["IDS_ERROR_NODISPLAY"] + "\n")
+    check(os.listdir(case.tmp) == [], "TMPDIR holds %s" % os.listdir(case.tmp))
+    check(read_tree(case.home) == {}, "HOME holds %s" % sorted(read_tree(case.home)))
+
+
+def usage(case):
+    """--help after the language option still counts; the usage is Russian."""
+    case.start(["-Lru", "--help"], display=False)
+    case.wait_for_exit(0)
+    t = case.ru
+    codes = " ru uk en lv lt bg de ro ka kk vi tr"
+    lines = case.stdout().split("\n")
+    expected_starts = [
+        (t["IDS_USAGE"] + " setup [usecwd] [-S] [-Lxx]", ""),
+        ("  usecwd      ", t["IDS_USAGE_USECWD"]),
+        ("  -S, /S      ", t["IDS_USAGE_SILENT"]),
+        ("  -Lxx, /Lxx  ", t["IDS_USAGE_LANGUAGE"] + codes),
+        ("  --help      ", t["IDS_USAGE_HELP"]),
+        (t["IDS_USAGE_EXITSTATUS"], ""),
+        ("  0  ", t["IDS_EXIT_INSTALLED"]),
+        ("  1  ", t["IDS_EXIT_NOTSTARTED"]),
+        ("  2  ", t["IDS_EXIT_FAILED"]),
+        ("  3  ", t["IDS_EXIT_CANCELLED"]),
+        ("", ""),
+    ]
+    check([a + b for a, b in expected_starts] == lines, "usage %r" % lines)
+    check(case.stderr() == "", "standard error %r" % case.stderr())
+    check(read_tree(case.home) == {} and os.listdir(case.tmp) == [], "--help wrote files")
+
+
 CASES = {
-    "interactive_success": lambda c: interactive_success(c, clear_box=False),
-    "success_box_cleared": lambda c: interactive_success(c, clear_box=True),
+    "interactive_success": lambda c: interactive_success(c, "finish"),
+    "success_box_cleared": lambda c: interactive_success(c, "cleared"),
+    "success_escape_yes": lambda c: interactive_success(c, "escape"),
     "missing_kit": lambda c: startup_failure(c, damage=False),
     "damaged_kit": lambda c: startup_failure(c, damage=True),
     "failing_install": failing_install,
@@ -641,6 +838,12 @@ CASES = {
     "close_during_copying": lambda c: interrupt_copying(c, "close"),
     "silent_success": silent_success,
     "russian_run": russian_run,
+    "headless_success": headless_success,
+    "headless_terminal": headless_terminal,
+    "headless_refusals": headless_refusals,
+    "headless_failing_install": headless_failing_install,
+    "no_display_interactive": no_display_interactive,
+    "usage": usage,
 }
 
 

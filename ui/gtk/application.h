@@ -1,6 +1,6 @@
-// The application body of the Linux program: options, language, the wizard
-// object, the startup sequence and the wizard's run.
+// The application body of the Linux program: options, language, then the
+// wizard, or without a display the silent run on the standard streams.
 #pragma once
 
-// Returns when the run is over; the process then exits with status 0.
-void RunSetupApplication(int argumentCount, char** arguments);
+// Returns the process's exit status once the run is over (core/run_outcome.h).
+int RunSetupApplication(int argumentCount, char** arguments);

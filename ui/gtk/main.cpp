@@ -10,6 +10,5 @@ int main(int argc, char** argv) {
   g_thread_init(nullptr);
 #endif
   gdk_threads_init();
-  RunSetupApplication(argc, argv);
-  return 0;
+  return RunSetupApplication(argc, argv);
 }
