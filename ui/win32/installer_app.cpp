@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "core/run_outcome.h"
 #include "core/startup.h"
 #include "localization/language_choice.h"
 #include "localization/message_catalogue.h"
@@ -30,6 +31,12 @@ bool CInstallerApp::InitInstance() {
   context.arguments = Arguments();
   context.silentMode = silentMode_;
   context.windowTitle = AppName();
-  if (sheet->LoadPages()) sheet->DoModal();
+  RunRecord run;
+  if (sheet->LoadPages()) {
+    sheet->DoModal();
+    run.startupPassed = sheet->StartupPassed();
+    NoteInstallation(run, sheet->Channel());
+  }
+  SetExitCode(ExitStatusOf(DecideRunOutcome(run)));
   return false;
 }

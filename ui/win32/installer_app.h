@@ -6,7 +6,8 @@
 
 class CInstallerApp : public CApplication {
  protected:
-  // Runs the whole wizard; false, so the process ends when it has closed.
+  // Runs the whole wizard and sets the exit code from how the run ended;
+  // false, so the process ends when the wizard has closed.
   bool InitInstance() override;
 
  private:

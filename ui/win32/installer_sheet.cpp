@@ -61,7 +61,8 @@ void CInstallerSheet::ReportStartupError(const char* messageKey) {
 }
 
 bool CInstallerSheet::OnInitBegin() {
-  return RunStartupSequence(context_, *this);
+  startupPassed_ = RunStartupSequence(context_, *this);
+  return startupPassed_;
 }
 
 void CInstallerSheet::OnInitDone() {

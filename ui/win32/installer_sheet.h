@@ -36,6 +36,9 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
   bool LoadPages();
 
   SetupContext& Context() { return context_; }
+  ProgressChannel& Channel() { return channel_; }
+  // The startup sequence ran and opened the kit.
+  bool StartupPassed() const { return startupPassed_; }
   U16String LoadText(unsigned id) const;
   // MessageBoxW owned by the sheet, with the program's name as caption.
   int ShowMessage(const U16String& text, UINT type);
@@ -82,6 +85,7 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
   SetupContext context_;
   std::vector<unsigned> pageIds_;
   bool pagesLoaded_ = true;
+  bool startupPassed_ = false;
   ProgressChannel channel_;
   std::unique_ptr<CWorkerThread> worker_;
   int32_t workerResult_ = 0;

@@ -3,11 +3,11 @@
 int CApplication::Run(int argumentCount, wchar_t** arguments) {
   argumentCount_ = argumentCount;
   arguments_ = arguments;
-  if (!InitInstance()) return 0;
+  if (!InitInstance()) return exitCode_;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return 0;
+  return exitCode_;
 }

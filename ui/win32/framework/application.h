@@ -13,15 +13,16 @@ class CApplication {
   CApplication(const CApplication&) = delete;
   CApplication& operator=(const CApplication&) = delete;
 
-  // Runs the initialisation with the process's wide arguments; the process
-  // then ends with status 0 unless the initialisation asks for a message
-  // loop (which this program never does).
+  // Runs the initialisation with the process's wide arguments and returns
+  // the exit code it set (0 unless set), after the message loop when the
+  // initialisation asks for one (which this program never does).
   int Run(int argumentCount, wchar_t** arguments);
 
   int ArgumentCount() const { return argumentCount_; }
   wchar_t** Arguments() const { return arguments_; }
   const U16String& AppName() const { return appName_; }
   void SetAppName(const U16String& name) { appName_ = name; }
+  void SetExitCode(int code) { exitCode_ = code; }
 
  protected:
   // True would keep the application running in a message loop.
@@ -31,4 +32,5 @@ class CApplication {
   int argumentCount_ = 0;
   wchar_t** arguments_ = nullptr;
   U16String appName_;
+  int exitCode_ = 0;
 };
