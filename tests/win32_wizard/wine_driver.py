@@ -185,13 +185,15 @@ class WineDriver:
                                         cwd=self.work, stdin=subprocess.DEVNULL,
                                         stdout=self.log, stderr=subprocess.STDOUT)
 
-    def wait_for_exit(self, limit=EXIT_LIMIT):
+    def wait_for_exit(self, expected=0, limit=EXIT_LIMIT):
+        """expected: the exit code that tells how the run ended."""
         try:
             status = self.process.wait(limit)
         except subprocess.TimeoutExpired:
             raise Failure("setup.exe did not end within %.0f s; windows: %s"
                           % (limit, self.describe(self.snapshot())))
-        check(status == 0, "setup.exe ended with status %d" % status)
+        check(status == expected, "setup.exe ended with status %d, expected %d"
+              % (status, expected))
 
     def stop(self):
         if self.process and self.process.poll() is None:

@@ -292,7 +292,7 @@ def interactive_success(case, clear_box):
         s.click(s.sheet(w).require(FINISH, "Finish button"))
     else:
         s.keys(w, "Return")
-    s.wait_for_exit()
+    s.wait_for_exit(0)
 
     expect_installed(host_target, files)
     expected = [] if clear_box else [target + "docs\\about" + DESCRIPTION_EXTENSION]
@@ -316,7 +316,7 @@ def missing_kit(case):
     check_box(box, t, "IDS_ERROR_NOSOURCE", [IDOK], "startup error box")
     check(box.box_has_icon(), "the startup error box has no icon")
     s.keys(box, "Return")
-    s.wait_for_exit()
+    s.wait_for_exit(1)
     check(case.read_settings() is None, "settings written after a failed startup")
     case.check_no_leftovers()
 
@@ -345,7 +345,7 @@ def cancel_on_welcome(case):
     check_text(w, 1008, t["IDS_CANCEL_FINISH"], "cancelled text")
     check_finish_mode(w, t, "cancelled page")
     s.click(w.require(FINISH, "Finish button"))
-    s.wait_for_exit()
+    s.wait_for_exit(3)
     check(read_tree(target) == before, "the template directory changed after a cancel")
     check(case.read_settings() == settings_before, "settings changed after a cancel")
     check(case.opened() == [], "opened %r" % case.opened())
@@ -388,7 +388,7 @@ def failing_install(case):
     check(read_tree(target) == before, "the template directory was not restored")
     check(case.read_settings() == settings_before, "settings changed after a failed install")
     s.click(w.require(FINISH, "Finish button"))
-    s.wait_for_exit()
+    s.wait_for_exit(2)
     case.check_no_leftovers()
 
 
@@ -441,11 +441,11 @@ def cancel_during_copying(case):
     check(read_tree(target) == before, "the template directory was not restored after the cancel")
     check(case.read_settings() == settings_before, "settings changed after a cancel")
     s.keys(w, "Return")
-    s.wait_for_exit()
+    s.wait_for_exit(3)
     case.check_no_leftovers()
 
 
-def expect_exit_without_final_page(case):
+def expect_exit_without_final_page(case, status):
     s = case.wine
     deadline = time.monotonic() + 60
     while s.process.poll() is None and time.monotonic() < deadline:
@@ -453,7 +453,7 @@ def expect_exit_without_final_page(case):
         if sheet and sheet.page() in ("installed", "failed", "cancelled"):
             raise Failure("silent mode showed the %s page" % sheet.page())
         time.sleep(0.05)
-    s.wait_for_exit()
+    s.wait_for_exit(status)
 
 
 def silent_success(case):
@@ -468,7 +468,7 @@ def silent_success(case):
     case.start(["/S"])
     # The pages come as usual; the sheet closes when the worker has ended.
     go_to_copying(case)
-    expect_exit_without_final_page(case)
+    expect_exit_without_final_page(case, 0)
     expect_installed(target, files)
     check(case.read_settings() == "ConfigurationTemplatesLocation=%s\n" % windows_path(target),
           "settings %r" % case.read_settings())
@@ -486,7 +486,7 @@ def silent_failure(case):
     check_box(box, t, "IDS_INSTALL_ERROR", [IDOK], "installation error box in silent mode")
     s.click(box.require(IDOK, "OK button"))
     # Then the sheet closes by itself, without the failed page.
-    expect_exit_without_final_page(case)
+    expect_exit_without_final_page(case, 2)
     check(read_tree(target) == before, "the template directory was not restored")
     check(case.read_settings() == settings_before, "settings changed after a failed install")
     case.check_no_leftovers()
@@ -517,7 +517,7 @@ def russian_run(case):
     check_text(w, 1008, t["IDS_CANCEL_FINISH"], "Russian cancelled text")
     check_finish_mode(w, t, "Russian cancelled page")
     s.keys(w, "Return")
-    s.wait_for_exit()
+    s.wait_for_exit(3)
     check(case.read_settings() is None, "settings written after a cancelled wizard")
     case.check_no_leftovers()
 
@@ -611,7 +611,7 @@ def folder_chooser(case):
     w = s.wait_for_page("installed")
     check(not w.control(1004, visible_only=True), "a description box without a description")
     s.click(w.require(FINISH, "Finish button"))
-    s.wait_for_exit()
+    s.wait_for_exit(0)
     expect_installed(os.path.join(target, "inner"), SAMPLE)
     settings = case.read_settings() or ""
     check(settings.startswith("ConfigurationTemplatesLocation=%s\n" % inner),
