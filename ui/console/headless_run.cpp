@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "core/startup.h"
@@ -45,6 +46,11 @@ void HeadlessRun::RequestCancel() {
 }
 
 RunOutcome HeadlessRun::Run() {
+  // A reader of standard error that has gone away (a closed pipe, a log
+  // process that died) must not end the run in the middle of a rollback:
+  // the texts are lost, the installation is not. GTK's failed
+  // initialisation has done the same; this run does not rely on it.
+  std::signal(SIGPIPE, SIG_IGN);
   RunRecord run;
   StandardErrorReporter reporter;
   run.startupPassed = RunStartupSequence(context_, reporter);
