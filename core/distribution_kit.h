@@ -40,18 +40,42 @@ class DistributionKit {
   std::unique_ptr<uint8_t[]> copyBuffer;
 };
 
+// What the checksum blocks of a kit's records said (see kit_format.h).
+enum class KitChecksumFault {
+  kNone,
+  kDescriptionRecord,  // a description's checksum does not match
+  kEntryRecord,        // an entry record's checksum does not match
+  kEntryData,          // an entry's data does not match its checksum
+  kDescriptionBlock,   // a description holds no whole block where others hold one
+  kEntryBlock,         // an entry holds no whole block where others hold one
+  kDataAfterEntries,   // the data area runs on after the furthest entry's data
+};
+struct KitChecksumReport {
+  bool carried = false;  // the kit's records hold checksum blocks
+  // The first check that failed (the kit is then refused), the record it
+  // concerns (descriptions and entries each counted from 0) and that
+  // record's language code or entry name as read.
+  KitChecksumFault fault = KitChecksumFault::kNone;
+  uint32_t index = 0;
+  U16String record;
+};
+
 // Inflates the kit file into a new work file in the temporary directory and
-// reads its descriptions and directory. 0, or a non-zero code (the kit is then
-// damaged and the work file is gone).
-uint32_t ReadKit(DistributionKit& kit, const U16String& kitPath);
+// reads its descriptions and directory, checking the checksums that its
+// records carry. 0, or a non-zero code (the kit is then damaged and the work
+// file is gone). report, when given, says what the checksums said.
+uint32_t ReadKit(DistributionKit& kit, const U16String& kitPath,
+                 KitChecksumReport* report = nullptr);
 
 // Reads the descriptions (appended) and the file directory (replacing
-// entries) from the start of the open work file; entry offsets become
-// absolute. 0, 13 for a work file that is malformed or larger than
-// 0xFFFFFFFF bytes, or the code of a failing read. Names that could leave the
-// template directory count as malformed (see EntryNameProblem).
+// entries) from the start of the open work file, and checks the checksums
+// its records carry, the entries' data included; entry offsets become
+// absolute. 0, 13 for a work file that is malformed, larger than 0xFFFFFFFF
+// bytes or whose checksums do not hold, or the code of a failing read.
+// Names that could leave the template directory count as malformed (see
+// EntryNameProblem).
 uint32_t ReadKitDirectory(FileHandle handle, std::vector<KitDescription>* descriptions,
-                          std::vector<KitEntry>* entries);
+                          std::vector<KitEntry>* entries, KitChecksumReport* report = nullptr);
 
 // Product and vendor of the first description of that language (case
 // ignored); both empty when there is none.

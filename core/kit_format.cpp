@@ -1,5 +1,7 @@
 #include "core/kit_format.h"
 
+#include "core/kit_checksum.h"
+
 namespace {
 
 bool IsSeparator(char16_t unit) {
@@ -29,6 +31,20 @@ U16String LoadUtf16(const uint8_t* bytes, uint32_t count) {
     units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
   }
   return text;
+}
+
+ChecksumTail ReadChecksumTail(const uint8_t* tail, size_t tailSize, uint32_t blockSize,
+                              uint32_t* crcs) {
+  if (tailSize < 4 || LoadU32(tail) != kChecksumMarker) return ChecksumTail::kNone;
+  if (tailSize < blockSize || LoadU32(tail + 4) == 0) return ChecksumTail::kBroken;
+  for (uint32_t at = 8; at < blockSize; at += 4) crcs[(at - 8) / 4] = LoadU32(tail + at);
+  return ChecksumTail::kBlock;
+}
+
+uint32_t RecordCrc(uint32_t length, const uint8_t* body, size_t fieldBytes) {
+  uint8_t field[4];
+  StoreU32(field, length);
+  return KitCrc32(KitCrc32(0, field, 4), body, fieldBytes);
 }
 
 const char* EntryNameProblem(const U16String& name) {

@@ -66,11 +66,24 @@ bool WriteKit(const U16String& kitPath, const PackOptions& options,
     entries.push_back(entry);
     dataSize += item.size;
   }
-  std::string head = KitHeader(options.descriptions, options.single) + KitDirectory(entries);
-  if (head.size() + dataSize > kMaxWorkFileSize) {
+  // The directory comes first in the stream and holds each file's checksum:
+  // the files are read once for it, and again into the stream. Its size
+  // does not depend on the checksums' values.
+  std::vector<uint32_t> dataCrcs(items.size());
+  uint64_t headSize = KitHeader(options.descriptions, options.single, true).size() +
+                      KitDirectory(entries, &dataCrcs).size();
+  if (headSize + dataSize > kMaxWorkFileSize) {
     *error = Text("the inflated kit would exceed 4 GiB, which the kit format cannot address");
     return false;
   }
+  std::unique_ptr<uint8_t[]> block(new uint8_t[packing::kReadBlockSize]);
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (!packing::AddFile(nullptr, items[i], block.get(), packing::kReadBlockSize, &dataCrcs[i],
+                          error))
+      return false;
+  }
+  std::string head =
+      KitHeader(options.descriptions, options.single, true) + KitDirectory(entries, &dataCrcs);
 
   FileHandle output = kInvalidFileHandle;
   if (FileApi::Open(kitPath, kAccessWrite, kCreateAlways, &output) != 0) {
@@ -80,9 +93,14 @@ bool WriteKit(const U16String& kitPath, const PackOptions& options,
   RawDeflateWriter writer;
   bool ok = writer.Start(output, options.level) == 0 && writer.Add(head.data(), head.size()) == 0;
   if (!ok) *error = Text("cannot write the kit");
-  std::unique_ptr<uint8_t[]> block(new uint8_t[packing::kReadBlockSize]);
-  for (size_t i = 0; ok && i < items.size(); ++i)
-    ok = packing::AddFile(writer, items[i], block.get(), packing::kReadBlockSize, error);
+  for (size_t i = 0; ok && i < items.size(); ++i) {
+    uint32_t crc = 0;
+    ok = packing::AddFile(&writer, items[i], block.get(), packing::kReadBlockSize, &crc, error);
+    if (ok && crc != dataCrcs[i]) {
+      *error = Quoted(items[i].name) + Text(" changed while being packed");
+      ok = false;
+    }
+  }
   if (ok && (writer.Finish() != 0 || FileApi::Truncate(output) != 0)) {
     *error = Text("cannot write the kit");
     ok = false;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "core/kit_checksum.h"
 #include "core/kit_format.h"
 #include "tools/mkkit/directory_packer.h"
 #include "tools/mkkit/kit_writer.h"
@@ -82,8 +83,9 @@ bool SameFile(const struct stat& a, const NarrowString& path) {
 
 }  // namespace
 
-bool packing::AddFile(RawDeflateWriter& writer, const PackItem& item, uint8_t* block,
-                      uint32_t blockSize, U16String* error) {
+bool packing::AddFile(RawDeflateWriter* writer, const PackItem& item, uint8_t* block,
+                      uint32_t blockSize, uint32_t* crc, U16String* error) {
+  *crc = 0;
   int fd = ::open(item.sourcePath.Data(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *error = Text("cannot open ") + Quoted(FromNarrow(item.sourcePath));
@@ -104,10 +106,12 @@ bool packing::AddFile(RawDeflateWriter& writer, const PackItem& item, uint8_t* b
         ok = false;
       }
       break;
-    } else if (writer.Add(block, static_cast<size_t>(got)) != 0) {
-      *error = Text("cannot write the kit");
-      ok = false;
     } else {
+      *crc = KitCrc32(*crc, block, static_cast<size_t>(got));
+      if (writer && writer->Add(block, static_cast<size_t>(got)) != 0) {
+        *error = Text("cannot write the kit");
+        ok = false;
+      }
       left -= static_cast<uint64_t>(got);
     }
   }

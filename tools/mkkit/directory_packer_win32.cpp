@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/kit_checksum.h"
 #include "core/kit_format.h"
 #include "tools/mkkit/directory_packer.h"
 #include "tools/mkkit/kit_writer.h"
@@ -88,8 +89,9 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const U16String& path) {
 
 }  // namespace
 
-bool packing::AddFile(RawDeflateWriter& writer, const PackItem& item, uint8_t* block,
-                      uint32_t blockSize, U16String* error) {
+bool packing::AddFile(RawDeflateWriter* writer, const PackItem& item, uint8_t* block,
+                      uint32_t blockSize, uint32_t* crc, U16String* error) {
+  *crc = 0;
   FileHandle file = kInvalidFileHandle;
   if (FileApi::Open(item.sourcePath, kAccessRead, kOpenExisting, &file, kShareRead) != 0) {
     *error = Text("cannot open ") + Quoted(item.sourcePath);
@@ -110,10 +112,12 @@ bool packing::AddFile(RawDeflateWriter& writer, const PackItem& item, uint8_t* b
         ok = false;
       }
       break;
-    } else if (writer.Add(block, got) != 0) {
-      *error = Text("cannot write the kit");
-      ok = false;
     } else {
+      *crc = KitCrc32(*crc, block, got);
+      if (writer && writer->Add(block, got) != 0) {
+        *error = Text("cannot write the kit");
+        ok = false;
+      }
       left -= got;
     }
   }

@@ -1,5 +1,6 @@
 #include "tools/mkkit/kit_writer.h"
 
+#include "core/kit_checksum.h"
 #include "core/kit_format.h"
 
 namespace {
@@ -8,6 +9,23 @@ constexpr uint32_t kOutputBufferSize = 0x40000;
 
 uint32_t Units32(const U16String& text) {
   return static_cast<uint32_t>(text.Length());
+}
+
+// The record's length field and its fields, followed, with checksum, by
+// the checksum block: an entry's data checksum (dataCrc) comes first.
+std::string Record(const std::string& fields, uint32_t blockSize, const uint32_t* dataCrc,
+                   bool checksum) {
+  uint32_t length = static_cast<uint32_t>(4 + fields.size() + (checksum ? blockSize : 0));
+  WorkFileBuilder record;
+  record.U32(length).Bytes(fields);
+  if (checksum) {
+    uint32_t recordCrc =
+        RecordCrc(length, reinterpret_cast<const uint8_t*>(fields.data()), fields.size());
+    record.U32(kChecksumMarker).U32(kChecksumVersion);
+    if (dataCrc) record.U32(*dataCrc);
+    record.U32(recordCrc);
+  }
+  return record.bytes();
 }
 
 }  // namespace
@@ -42,26 +60,23 @@ WorkFileBuilder& WorkFileBuilder::Bytes(const std::string& bytes) {
   return *this;
 }
 
-std::string DescriptionRecord(const KitDescription& description) {
-  WorkFileBuilder body;
-  body.String(description.languageCode)
+std::string DescriptionRecord(const KitDescription& description, bool checksum) {
+  WorkFileBuilder fields;
+  fields.String(description.languageCode)
       .String(description.productName)
       .String(description.vendorName)
       .String(description.descriptionLink);
-  return WorkFileBuilder().U32(static_cast<uint32_t>(body.size() + 4)).Bytes(body.bytes()).bytes();
+  return Record(fields.bytes(), kDescriptionChecksumBlockSize, nullptr, checksum);
 }
 
-std::string EntryRecord(const KitEntry& entry) {
-  WorkFileBuilder record;
-  record.U32(kMinEntryRecordSize + 2 * Units32(entry.name))
-      .String(entry.name)
-      .U64(entry.lastWriteTime)
-      .U32(entry.offset)
-      .U32(entry.size);
-  return record.bytes();
+std::string EntryRecord(const KitEntry& entry, const uint32_t* dataCrc) {
+  WorkFileBuilder fields;
+  fields.String(entry.name).U64(entry.lastWriteTime).U32(entry.offset).U32(entry.size);
+  return Record(fields.bytes(), kEntryChecksumBlockSize, dataCrc, dataCrc != nullptr);
 }
 
-std::string KitHeader(const std::vector<KitDescription>& descriptions, bool single) {
+std::string KitHeader(const std::vector<KitDescription>& descriptions, bool single,
+                      bool checksums) {
   WorkFileBuilder header;
   if (single) {
     KitDescription only = descriptions.empty() ? KitDescription() : descriptions.front();
@@ -70,21 +85,24 @@ std::string KitHeader(const std::vector<KitDescription>& descriptions, bool sing
   }
   header.U32(1).U32(static_cast<uint32_t>(descriptions.size()));
   for (const KitDescription& description : descriptions) {
-    header.Bytes(DescriptionRecord(description));
+    header.Bytes(DescriptionRecord(description, checksums));
   }
   return header.bytes();
 }
 
-std::string KitDirectory(const std::vector<KitEntry>& entries) {
+std::string KitDirectory(const std::vector<KitEntry>& entries,
+                         const std::vector<uint32_t>* dataCrcs) {
   WorkFileBuilder directory;
   directory.U32(static_cast<uint32_t>(entries.size()));
-  for (const KitEntry& entry : entries) directory.Bytes(EntryRecord(entry));
+  for (size_t i = 0; i < entries.size(); ++i)
+    directory.Bytes(EntryRecord(entries[i], dataCrcs ? &(*dataCrcs)[i] : nullptr));
   return directory.bytes();
 }
 
 std::string BuildWorkFile(const std::vector<KitDescription>& descriptions, bool single,
-                          const std::vector<KitFile>& files) {
+                          const std::vector<KitFile>& files, bool checksums) {
   std::vector<KitEntry> entries;
+  std::vector<uint32_t> dataCrcs;
   std::string data;
   for (const KitFile& file : files) {
     KitEntry entry;
@@ -93,9 +111,12 @@ std::string BuildWorkFile(const std::vector<KitDescription>& descriptions, bool 
     entry.offset = static_cast<uint32_t>(data.size());
     entry.size = static_cast<uint32_t>(file.data.size());
     entries.push_back(entry);
+    dataCrcs.push_back(
+        KitCrc32(0, reinterpret_cast<const uint8_t*>(file.data.data()), file.data.size()));
     data += file.data;
   }
-  return KitHeader(descriptions, single) + KitDirectory(entries) + data;
+  return KitHeader(descriptions, single, checksums) +
+         KitDirectory(entries, checksums ? &dataCrcs : nullptr) + data;
 }
 
 std::string DeflateRaw(const std::string& bytes, int level) {

@@ -30,24 +30,31 @@ class WorkFileBuilder {
   std::string bytes_;
 };
 
-// One description record, its length field included.
-std::string DescriptionRecord(const KitDescription& description);
-// One entry record; entry.offset is relative to the data area.
-std::string EntryRecord(const KitEntry& entry);
+// One description record, its length field included; with checksum, its
+// tail holds the checksum block (see kit_format.h).
+std::string DescriptionRecord(const KitDescription& description, bool checksum = false);
+// One entry record; entry.offset is relative to the data area. With
+// dataCrc, its tail holds the checksum block with that data checksum.
+std::string EntryRecord(const KitEntry& entry, const uint32_t* dataCrc = nullptr);
 // The header: format 0 from the one description when single, otherwise
-// format 1 with the list of description records.
-std::string KitHeader(const std::vector<KitDescription>& descriptions, bool single);
-// The file directory: the count, then the entry records.
-std::string KitDirectory(const std::vector<KitEntry>& entries);
+// format 1 with the list of description records (with checksum blocks when
+// checksums).
+std::string KitHeader(const std::vector<KitDescription>& descriptions, bool single,
+                      bool checksums = false);
+// The file directory: the count, then the entry records; with dataCrcs (one
+// per entry) each record holds its checksum block.
+std::string KitDirectory(const std::vector<KitEntry>& entries,
+                         const std::vector<uint32_t>* dataCrcs = nullptr);
 
 struct KitFile {
   U16String name;
   FileTime lastWriteTime = 0;
   std::string data;
 };
-// A whole work file: header, directory with consecutive offsets from 0, data.
+// A whole work file: header, directory with consecutive offsets from 0, data;
+// with checksums, every record holds its checksum block, as mkkit writes it.
 std::string BuildWorkFile(const std::vector<KitDescription>& descriptions, bool single,
-                          const std::vector<KitFile>& files);
+                          const std::vector<KitFile>& files, bool checksums = false);
 
 // Raw deflate (no zlib or gzip wrapper) of bytes at a level from 0 to 9.
 std::string DeflateRaw(const std::string& bytes, int level = Z_BEST_COMPRESSION);

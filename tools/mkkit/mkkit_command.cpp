@@ -30,9 +30,14 @@ const char kHelp[] =
     "      raw deflate level, 0 to 9 (default 9). Names that could leave the\n"
     "      template directory, file names holding \"\\\", files of 4 GiB or more\n"
     "      and kits that would inflate to more than 4 GiB are refused.\n"
+    "      Every description and entry record carries CRC-32 checksums of\n"
+    "      itself (and of the entry's data) in the record bytes that every kit\n"
+    "      reader skips; the setup program refuses a kit whose checksums do\n"
+    "      not hold before it writes anything.\n"
     "list  reads KIT as the setup program does and prints its descriptions and\n"
     "      entries (size in bytes, time in UTC), in the locale's encoding on\n"
-    "      Linux and in UTF-8 on Windows.\n"
+    "      Linux and in UTF-8 on Windows, and whether the kit carries\n"
+    "      checksums; a kit whose checksums do not hold is reported as damaged.\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 wrong usage.\n";
 
@@ -103,11 +108,40 @@ U16String Number(uint64_t value) {
   return FromNarrow(text);
 }
 
+// Which check of the checksums failed, and for which record.
+U16String ChecksumFault(const KitChecksumReport& report) {
+  U16String record =
+      Number(report.index + 1) + FromNarrow(" (\"") + report.record + FromNarrow("\")");
+  switch (report.fault) {
+    case KitChecksumFault::kNone:
+      break;
+    case KitChecksumFault::kDescriptionRecord:
+      return FromNarrow("description ") + record + FromNarrow(" does not match its checksum");
+    case KitChecksumFault::kEntryRecord:
+      return FromNarrow("the record of entry ") + record +
+             FromNarrow(" does not match its checksum");
+    case KitChecksumFault::kEntryData:
+      return FromNarrow("the data of entry ") + record + FromNarrow(" do not match their checksum");
+    case KitChecksumFault::kDescriptionBlock:
+      return FromNarrow("description ") + record + FromNarrow(" lacks a whole checksum block");
+    case KitChecksumFault::kEntryBlock:
+      return FromNarrow("entry ") + record + FromNarrow(" lacks a whole checksum block");
+    case KitChecksumFault::kDataAfterEntries:
+      return FromNarrow("the data area runs on after the last entry's data");
+  }
+  return U16String();
+}
+
 int List(const std::vector<U16String>& argv) {
   if (argv.size() != 3) return Usage("list takes one kit path");
   const U16String& path = argv[2];
   DistributionKit kit;
-  uint32_t result = ReadKit(kit, path);
+  KitChecksumReport checksums;
+  uint32_t result = ReadKit(kit, path, &checksums);
+  if (result != 0 && checksums.fault != KitChecksumFault::kNone) {
+    return Fail(FromNarrow("\"") + path + FromNarrow("\" is damaged: its checksums do not hold: ") +
+                ChecksumFault(checksums));
+  }
   if (result != 0) {
     return Fail(FromNarrow("\"") + path + FromNarrow("\" cannot be read as a kit (error ") +
                 Number(result) + FromNarrow(")"));
@@ -123,6 +157,7 @@ int List(const std::vector<U16String>& argv) {
     out += FromNarrow("  ") + UtcTimeText(e.lastWriteTime) + FromNarrow("  ") + Number(e.size) +
            FromNarrow("  ") + e.name + u'\n';
   }
+  out += FromNarrow(checksums.carried ? "Checksums: present, all hold\n" : "Checksums: none\n");
   WriteText(stdout, out);
   return 0;
 }

@@ -27,10 +27,11 @@ inline FileTime FileTimeFromSeconds(int64_t seconds) {
 
 // Entries in the order of their names' 16-bit units.
 void SortByName(std::vector<PackItem>* items);
-// Streams one source file into the kit through block; its size must not
-// have changed since it was collected.
-bool AddFile(RawDeflateWriter& writer, const PackItem& item, uint8_t* block, uint32_t blockSize,
-             U16String* error);
+// Reads one source file through block, into the kit's stream when writer
+// is given, and gives the CRC-32 of its bytes; its size must not have
+// changed since it was collected.
+bool AddFile(RawDeflateWriter* writer, const PackItem& item, uint8_t* block, uint32_t blockSize,
+             uint32_t* crc, U16String* error);
 // Leaves out the kit file itself, should it lie inside the tree.
 void DropKitFile(const U16String& kitPath, std::vector<PackItem>* items);
 
