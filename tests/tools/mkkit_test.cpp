@@ -8,6 +8,7 @@
 #include "core/distribution_kit.h"
 #include "tests/support/test_support.h"
 #include "tools/mkkit/directory_packer.h"
+#include "tools/mkkit/kit_writer.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ TEST_F(MkkitTest, PackedTreeReadsBackWithTheKitReader) {
   EXPECT_NE(listing.find("Entries: 5"), std::string::npos) << listing;
   EXPECT_NE(listing.find("2024-05-01 12:00:00  6  b.txt\n"), std::string::npos) << listing;
   EXPECT_NE(listing.find("  26  Шаблоны\\конфиг.cfg\n"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("\nChecksums: present, all hold\n"), std::string::npos) << listing;
 }
 
 TEST_F(MkkitTest, SingleDescriptionKit) {
@@ -203,6 +205,33 @@ TEST_F(MkkitTest, ListRefusesWhatTheReaderRefuses) {
   EXPECT_EQ(Run("list '" + out / "not-a-kit" + "'"), 1);
   EXPECT_NE(Stderr().find("cannot be read as a kit (error 13)"), std::string::npos) << Stderr();
   EXPECT_EQ(Run("list '" + out / "missing" + "'"), 1);
+  EXPECT_TRUE(ListTree(temp.path()).empty());
+}
+
+TEST_F(MkkitTest, ListTellsWhetherTheChecksumsHold) {
+  std::vector<KitDescription> english = {{u"en", u"P", u"V", u"l"}};
+  std::vector<KitFile> files = {{u"a.txt", 0, "alpha"}, {u"b.txt", 0, "bravo"}};
+  std::string checked = BuildWorkFile(english, false, files, true);
+  std::string damaged = checked;
+  damaged[damaged.rfind("bravo")] = 'B';
+  struct Case {
+    const char* what;
+    std::string work;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"with checksums", checked, 0, "Checksums: present, all hold\n"},
+      {"without checksums", BuildWorkFile(english, false, files), 0, "Checksums: none\n"},
+      {"damaged", damaged, 1,
+       "is damaged: its checksums do not hold: the data of entry 2 (\"b.txt\") do not match "
+       "their checksum"},
+  };
+  for (const Case& c : cases) {
+    WriteFileBytes(out / "k.bkd", DeflateRaw(c.work));
+    EXPECT_EQ(Run("list '" + out / "k.bkd" + "'"), c.status) << c.what;
+    std::string said = c.status == 0 ? Stdout() : Stderr();
+    EXPECT_NE(said.find(c.says), std::string::npos) << c.what << ": " << said;
+  }
   EXPECT_TRUE(ListTree(temp.path()).empty());
 }
 
