@@ -70,20 +70,21 @@ bool WriteKit(const U16String& kitPath, const PackOptions& options,
   // the files are read once for it, and again into the stream. Its size
   // does not depend on the checksums' values.
   std::vector<uint32_t> dataCrcs(items.size());
-  uint64_t headSize = KitHeader(options.descriptions, options.single, true).size() +
-                      KitDirectory(entries, &dataCrcs).size();
+  const std::vector<uint32_t>* checksums = options.checksums ? &dataCrcs : nullptr;
+  uint64_t headSize = KitHeader(options.descriptions, options.single, options.checksums).size() +
+                      KitDirectory(entries, checksums).size();
   if (headSize + dataSize > kMaxWorkFileSize) {
     *error = Text("the inflated kit would exceed 4 GiB, which the kit format cannot address");
     return false;
   }
   std::unique_ptr<uint8_t[]> block(new uint8_t[packing::kReadBlockSize]);
-  for (size_t i = 0; i < items.size(); ++i) {
+  for (size_t i = 0; checksums && i < items.size(); ++i) {
     if (!packing::AddFile(nullptr, items[i], block.get(), packing::kReadBlockSize, &dataCrcs[i],
                           error))
       return false;
   }
-  std::string head =
-      KitHeader(options.descriptions, options.single, true) + KitDirectory(entries, &dataCrcs);
+  std::string head = KitHeader(options.descriptions, options.single, options.checksums) +
+                     KitDirectory(entries, checksums);
 
   FileHandle output = kInvalidFileHandle;
   if (FileApi::Open(kitPath, kAccessWrite, kCreateAlways, &output) != 0) {
@@ -96,7 +97,7 @@ bool WriteKit(const U16String& kitPath, const PackOptions& options,
   for (size_t i = 0; ok && i < items.size(); ++i) {
     uint32_t crc = 0;
     ok = packing::AddFile(&writer, items[i], block.get(), packing::kReadBlockSize, &crc, error);
-    if (ok && crc != dataCrcs[i]) {
+    if (ok && checksums && crc != dataCrcs[i]) {
       *error = Quoted(items[i].name) + Text(" changed while being packed");
       ok = false;
     }

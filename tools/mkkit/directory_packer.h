@@ -27,6 +27,9 @@ struct PackOptions {
   std::vector<KitDescription> descriptions;
   bool single = false;  // format 0 header from the one description
   int level = 9;
+  // Checksum blocks in every record (mkkit always writes them; without them
+  // the kit is what mkkit wrote before it had them).
+  bool checksums = true;
 };
 
 // Every regular file under directory (recursively; symbolic links to files
