@@ -58,6 +58,12 @@ put('work_file/long-records.work',
     u32(2) + entry('a\\b.txt', 0, 3, extra=b'\x55' * 4) + entry('c.txt', 3, 0) + b'abc')
 put('work_file/parent-name.work',
     u32(0) + s('P') + s('V') + s('') + u32(1) + entry('..\\x', 0, 1) + b'x')
+# Checksum blocks: data that no longer match, and a block cut short.
+damaged = bytearray(inflate(f"{corpus}/kit/two-languages.bkd"))
+damaged[-2] ^= 1
+put('work_file/checksum-mismatch.work', bytes(damaged))
+put('work_file/checksum-block-cut.work',
+    u32(0) + s('P') + s('V') + s('') + u32(1) + entry('x', 0, 1, extra=b'KCRC\x01\0\0\0') + b'x')
 put('work_file/past-the-end.work',
     u32(0) + s('P') + s('V') + s('') + u32(1) + entry('x', 0, 100) + b'x')
 
