@@ -6,8 +6,6 @@
 // in one pass over the data area once the directory is read.
 #include "core/distribution_kit.h"
 
-#include <algorithm>
-
 #include "core/kit_checksum.h"
 #include "core/kit_format.h"
 #include "core/kit_unpack.h"
@@ -91,12 +89,8 @@ class BodyParser {
     Skip(static_cast<size_t>(bytes));
     return text;
   }
-  // The body's start, the bytes taken from it so far, and those after them
-  // (the record's tail).
-  const uint8_t* Fields() const { return start_; }
+  // The bytes taken so far: the record's fields, before its tail.
   size_t Taken() const { return static_cast<size_t>(next_ - start_); }
-  const uint8_t* Tail() const { return next_; }
-  size_t TailSize() const { return left_; }
 
  private:
   void Skip(size_t count) {
@@ -114,77 +108,7 @@ uint64_t Position(FileHandle handle, uint32_t origin) {
   return static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32 | low;
 }
 
-// The checksum blocks met in the records so far, and the data checksums
-// they promise. A failed check fills the report and ends the reading.
-class ChecksumCheck {
- public:
-  explicit ChecksumCheck(KitChecksumReport* report) : report_(report) {}
-
-  void Description(uint32_t index, const KitDescription& description, uint32_t length,
-                   const BodyParser& body) {
-    uint32_t crc = 0;
-    if (!Block(body, kDescriptionChecksumBlockSize, &crc)) {
-      NoBlock(KitChecksumFault::kDescriptionBlock, index, description.languageCode);
-    } else if (crc != RecordCrc(length, body.Fields(), body.Taken())) {
-      Fault(KitChecksumFault::kDescriptionRecord, index, description.languageCode);
-    }
-  }
-  void Entry(uint32_t index, const KitEntry& entry, uint32_t length, const BodyParser& body) {
-    uint32_t crcs[2] = {};
-    if (!Block(body, kEntryChecksumBlockSize, crcs)) {
-      NoBlock(KitChecksumFault::kEntryBlock, index, entry.name);
-      dataCrcs_.push_back(0);
-    } else if (crcs[1] != RecordCrc(length, body.Fields(), body.Taken())) {
-      Fault(KitChecksumFault::kEntryRecord, index, entry.name);
-    } else {
-      dataCrcs_.push_back(crcs[0]);
-    }
-  }
-
-  bool Carried() const { return carried_; }
-
-  // After the directory: every record holds a block or none does; with
-  // blocks, the data area ends with the furthest entry and each entry's data
-  // matches. entries hold absolute offsets; dataEnd is the work file's size.
-  void Finish(FileHandle handle, const std::vector<KitEntry>& entries, uint64_t dataStart,
-              uint64_t dataEnd) {
-    if (!carried_) return;
-    if (without_.fault != KitChecksumFault::kNone)
-      Fault(without_.fault, without_.index, without_.record);
-    uint64_t furthest = dataStart;
-    for (const KitEntry& entry : entries)
-      furthest = std::max<uint64_t>(furthest, static_cast<uint64_t>(entry.offset) + entry.size);
-    if (furthest != dataEnd) Fault(KitChecksumFault::kDataAfterEntries, 0, U16String());
-    size_t mismatch = 0;
-    uint32_t result = CheckEntryData(handle, entries, dataCrcs_, &mismatch);
-    if (result == kErrorInvalidData)
-      Fault(KitChecksumFault::kEntryData, static_cast<uint32_t>(mismatch), entries[mismatch].name);
-    if (result != 0) Fail(result);
-  }
-
- private:
-  // Whether the record's tail holds a whole block. A marker alone is
-  // enough to show that the kit carries checksums.
-  bool Block(const BodyParser& body, uint32_t blockSize, uint32_t* crcs) {
-    ChecksumTail tail = ReadChecksumTail(body.Tail(), body.TailSize(), blockSize, crcs);
-    if (tail != ChecksumTail::kNone) carried_ = true;
-    return tail == ChecksumTail::kBlock;
-  }
-  void NoBlock(KitChecksumFault fault, uint32_t index, const U16String& record) {
-    if (without_.fault == KitChecksumFault::kNone) without_ = {true, fault, index, record};
-  }
-  [[noreturn]] void Fault(KitChecksumFault fault, uint32_t index, const U16String& record) {
-    if (report_) *report_ = {true, fault, index, record};
-    Fail(kErrorInvalidData);
-  }
-
-  KitChecksumReport* report_;
-  bool carried_ = false;
-  KitChecksumReport without_;  // the first record without a whole block
-  std::vector<uint32_t> dataCrcs_;
-};
-
-void ReadDescriptions(WorkFileReader& reader, ChecksumCheck& check,
+void ReadDescriptions(WorkFileReader& reader, KitChecksumCheck& check,
                       std::vector<KitDescription>* descriptions) {
   uint32_t format = reader.ReadU32();
   if (format == 0) {
@@ -201,24 +125,26 @@ void ReadDescriptions(WorkFileReader& reader, ChecksumCheck& check,
     Fail(kErrorInvalidData);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t length = reader.ReadU32();
-    BodyParser body(reader.ReadBody(length, kMinDescriptionRecordSize));
+    const std::vector<uint8_t>& bytes = reader.ReadBody(length, kMinDescriptionRecordSize);
+    BodyParser body(bytes);
     KitDescription description;
     description.languageCode = body.String();
     description.productName = body.String();
     description.vendorName = body.String();
     description.descriptionLink = body.String();
-    check.Description(i, description, length, body);
+    if (!check.Description(i, description, length, bytes, body.Taken())) Fail(kErrorInvalidData);
     descriptions->push_back(description);
   }
 }
 
-void ReadEntries(WorkFileReader& reader, ChecksumCheck& check, std::vector<KitEntry>* entries) {
+void ReadEntries(WorkFileReader& reader, KitChecksumCheck& check, std::vector<KitEntry>* entries) {
   uint32_t count = reader.ReadU32();
   if (static_cast<uint64_t>(count) * kMinEntryRecordSize > reader.Remaining())
     Fail(kErrorInvalidData);
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t length = reader.ReadU32();
-    BodyParser body(reader.ReadBody(length, kMinEntryRecordSize));
+    const std::vector<uint8_t>& bytes = reader.ReadBody(length, kMinEntryRecordSize);
+    BodyParser body(bytes);
     // The parser refuses a name, time, offset or size that runs past L.
     KitEntry entry;
     entry.name = body.String();
@@ -226,7 +152,7 @@ void ReadEntries(WorkFileReader& reader, ChecksumCheck& check, std::vector<KitEn
     entry.offset = body.U32();
     entry.size = body.U32();
     // A damaged name is reported as damage rather than as a bad name.
-    check.Entry(i, entry, length, body);
+    if (!check.Entry(i, entry, length, bytes, body.Taken())) Fail(kErrorInvalidData);
     if (!IsSafeEntryName(entry.name)) Fail(kErrorInvalidData);
     entries->push_back(entry);
   }
@@ -253,13 +179,13 @@ DistributionKit::~DistributionKit() {
 
 uint32_t ReadKitDirectory(FileHandle handle, std::vector<KitDescription>* descriptions,
                           std::vector<KitEntry>* entries, KitChecksumReport* report) {
-  if (report) *report = KitChecksumReport();
+  KitChecksumCheck check;
+  uint32_t result = 0;
   try {
     uint64_t size = Position(handle, kSeekEnd);
     if (size > kMaxWorkFileSize) Fail(kErrorInvalidData);
     if (Position(handle, kSeekBegin) != 0) Fail(kErrorInvalidData);
     WorkFileReader reader(handle, size);
-    ChecksumCheck check(report);
     ReadDescriptions(reader, check, descriptions);
     entries->clear();
     ReadEntries(reader, check, entries);
@@ -270,12 +196,12 @@ uint32_t ReadKitDirectory(FileHandle handle, std::vector<KitDescription>* descri
       if (begin + entry.size > size) Fail(kErrorInvalidData);
       entry.offset = static_cast<uint32_t>(begin);
     }
-    check.Finish(handle, *entries, dataStart, size);
-    if (report) report->carried = check.Carried();
-    return 0;
+    result = check.Finish(handle, *entries, dataStart, size);
   } catch (const KitReadError& error) {
-    return error.code;
+    result = error.code;
   }
+  if (report) *report = check.report();
+  return result;
 }
 
 uint32_t ReadKit(DistributionKit& kit, const U16String& kitPath, KitChecksumReport* report) {
