@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The Windows and the Linux mkkit agree on the kit format byte for byte:
 both pack the same tree, each lists both kits (and so reads them as the
-setup program does, the Windows one through its file mapping), all four
-listings are the same, and the two kits inflate to the same work file."""
+setup program does, the Windows one through its file mapping, and checks
+their checksums), all four listings are the same, and the two kits inflate
+to the same work file."""
 import argparse
 import os
 import shutil
@@ -100,7 +101,8 @@ def main():
                  "  2017-07-14 02:40:00  4  conf\\sub\\b.xml\n",
                  "  2024-05-01 12:00:00  7  docs\\readme.html\n",
                  "  2001-09-09 01:46:40  0  empty\n",
-                 "  2011-03-13 07:06:40  27  Шаблоны\\конфиг.cfg\n"]:
+                 "  2011-03-13 07:06:40  27  Шаблоны\\конфиг.cfg\n",
+                 "Checksums: present, all hold\n"]:
         if line not in text:
             failures.append("the listing lacks %r:\n%s" % (line, text))
 
