@@ -1,7 +1,9 @@
 // Pieces of the work file format shared by the kit reader and the kit maker:
-// little-endian fields, record sizes and the rule for entry names.
+// little-endian fields, record sizes, the checksum blocks and the rule for
+// entry names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/strings.h"
