@@ -34,6 +34,7 @@ import sys
 import tempfile
 import threading
 import time
+import zlib
 
 import probe_client
 
@@ -772,8 +773,9 @@ def headless_terminal(case):
 
 
 def headless_refusals(case):
-    """Missing and damaged kit, in English and in Russian: the refusal on
-    standard error, status 1, nothing written, TMPDIR left empty."""
+    """Missing and damaged kit, in English and in Russian, and a kit whose
+    checksums do not hold: the refusal on standard error, status 1, nothing
+    written, TMPDIR left empty."""
     for damage in (False, True):
         for lang, texts in (("en_US.UTF-8", case.en), ("ru_RU.UTF-8", case.ru)):
             if damage:
@@ -785,6 +787,19 @@ def headless_refusals(case):
             check_streams(case, texts[key] + "\n")
             check(os.listdir(case.tmp) == [], "TMPDIR holds %s" % os.listdir(case.tmp))
             check(read_tree(case.home) == {}, "HOME holds %s" % sorted(read_tree(case.home)))
+    # A kit from mkkit with one bit of a file flipped: a sound deflate
+    # stream, which its checksums refuse.
+    case.make_kit(SAMPLE)
+    with open(case.kit_path(), "rb") as f:
+        work = bytearray(zlib.decompress(f.read(), -15))
+    work[work.rindex(b"invoice template")] ^= 1
+    with open(case.kit_path(), "wb") as f:
+        f.write(zlib.compress(bytes(work))[2:-4])
+    case.start(["-S"], display=False)
+    case.wait_for_exit(1)
+    check_streams(case, case.en["IDS_ERROR_DAMAGEDSOURCE"] + "\n")
+    check(os.listdir(case.tmp) == [], "TMPDIR holds %s" % os.listdir(case.tmp))
+    check(read_tree(case.home) == {}, "HOME holds %s" % sorted(read_tree(case.home)))
 
 
 def headless_failing_install(case):
