@@ -3,6 +3,7 @@
 #include <gdk/gdkkeysyms.h>
 
 #include "localization/message_catalogue.h"
+#include "ui/gtk/caption_fit.h"
 #include "ui/gtk/message_box.h"
 #include "ui/gtk/pictures.h"
 
@@ -11,6 +12,7 @@ namespace {
 GtkWidget* NewButton(const char* key) {
   GtkWidget* button = gtk_button_new_with_label(ToNarrow(GetMessageText(key)).Data());
   gtk_widget_set_size_request(button, 80, 30);
+  FitCaptionToButton(button);
   return button;
 }
 

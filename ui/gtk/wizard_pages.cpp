@@ -47,7 +47,21 @@ SuccessFinalPage::SuccessFinalPage(GtkWidget* container, GdkPixbuf* sidePicture,
     : MessagePage(container, sidePicture, text) {
   checkBox_ = gtk_check_button_new_with_label(Text("IDS_SUCCESS_OPENDESCR").Data());
   gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(checkBox_), TRUE);
-  Place(checkBox_, 170, 170);
+  WrapToWidth(checkBox_, kPageRight - kCheckBoxX);
+  Place(checkBox_, kCheckBoxX, 170);
+}
+
+// A caption longer than the page is wide wraps under itself, the box's
+// indicator staying beside its first line; a caption that fits stays one
+// line.
+void SuccessFinalPage::WrapToWidth(GtkWidget* checkBox, int width) {
+  GtkRequisition whole, caption;
+  GtkWidget* label = gtk_bin_get_child(GTK_BIN(checkBox));
+  gtk_widget_size_request(checkBox, &whole);
+  if (whole.width <= width) return;
+  gtk_widget_size_request(label, &caption);
+  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+  gtk_widget_set_size_request(label, width - (whole.width - caption.width), -1);
 }
 
 bool SuccessFinalPage::WantsDescription() const {

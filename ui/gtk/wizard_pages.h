@@ -53,6 +53,12 @@ class SuccessFinalPage : public MessagePage {
   GtkWidget* CheckBox() const { return checkBox_; }
 
  private:
+  // The check box's left edge, and the right edge that page texts keep to
+  // (the button row's right edge).
+  static constexpr int kCheckBoxX = 170;
+  static constexpr int kPageRight = 490;
+  static void WrapToWidth(GtkWidget* checkBox, int width);
+
   GtkWidget* checkBox_;
 };
 
