@@ -24,7 +24,7 @@ CASES = [
     # The option wins, letter case ignored; Hungarian and Vietnamese are
     # reached only this way.
     ("ru_RU.UTF-8", ["/S", "/LHU"], "0x0419", "silent=1 language=1038 code=hu next=Tovább >"),
-    ("ru_RU.UTF-8", ["/lvi"], "0x0419", "silent=0 language=1066 code=vi next=Tiếp theo >"),
+    ("ru_RU.UTF-8", ["/lvi"], "0x0419", "silent=0 language=1066 code=vi next=Tiếp >"),
     ("en_US.UTF-8", ["/LdE"], "0x0409", "silent=0 language=1031 code=de next=Weiter >"),
     # A recognised code without an interface: English, the system unasked.
     ("ru_RU.UTF-8", ["/Lpl"], "0x0419", "silent=0 language=1033 code=en next=Next >"),
