@@ -5,6 +5,10 @@
 //                        one line of JSON on standard output, until "quit" or
 //                        the end of the input
 //
+// "measure PROGRAM LANGID" is a snapshot that also measures every text: the
+// room the control gives it and the size it needs in the font it is drawn
+// in (see TextMeasurer).
+//
 // A snapshot lists every visible top-level window with its descendants:
 // class, id, text, screen rectangle, visibility, enabled state and, for
 // buttons, progress bars, list views and icons, their check state, position,
@@ -15,6 +19,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -70,8 +75,123 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
+// Measures texts in the fonts the program draws them in. The font of the
+// program's dialogs is a font of the program's process, which another
+// process cannot use; the same font is made here the way the program gets
+// it: a dialog made from the program's own template, in the run's
+// language, by the same dialog manager. Its size in pixels tells whether
+// its font has the program's metrics (dialog units follow the font). The
+// wizard's buttons and the file dialog's own controls use the same face
+// and size ("MS Shell Dlg", 8 points). Message boxes draw in the system's
+// message font.
+class TextMeasurer {
+ public:
+  bool Open(const std::wstring& program, LANGID language) {
+    Close();
+    module_ = LoadLibraryExW(program.c_str(), nullptr,
+                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module_) return false;
+    HRSRC found =
+        FindResourceExW(module_, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(kWelcomeDialog), language);
+    HGLOBAL loaded = found ? LoadResource(module_, found) : nullptr;
+    const BYTE* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    if (!data) return false;
+    // A page is a child window; made alone it must be a hidden popup.
+    std::vector<BYTE> copy(data, data + SizeofResource(module_, found));
+    bool extended = copy.size() > 4 && copy[2] == 0xFF && copy[3] == 0xFF;
+    DWORD* style = reinterpret_cast<DWORD*>(copy.data() + (extended ? 12 : 0));
+    *style = (*style & ~(WS_CHILD | WS_VISIBLE | WS_DISABLED)) | WS_POPUP;
+    dialog_ = CreateDialogIndirectParamW(module_, reinterpret_cast<DLGTEMPLATE*>(copy.data()),
+                                         nullptr, NoDialogProcedure, 0);
+    if (!dialog_) return false;
+    dialogFont_ = reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0));
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    messageFont_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    dc_ = CreateCompatibleDC(nullptr);
+    return dialogFont_ && messageFont_ && dc_;
+  }
+
+  void Close() {
+    if (dc_) DeleteDC(dc_);
+    if (messageFont_) DeleteObject(messageFont_);
+    if (dialog_) DestroyWindow(dialog_);
+    if (module_) FreeLibrary(module_);
+    *this = TextMeasurer();
+  }
+
+  // The welcome text of the page made from the template, in pixels. (The
+  // property sheet sizes its pages with its own rounding; the controls are
+  // the dialog manager's.)
+  SIZE WelcomeTextSize() const {
+    RECT rect = {};
+    GetWindowRect(GetDlgItem(dialog_, kWelcomeText), &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+  }
+
+  // The JSON fields "need_width", "need_height", "room_width",
+  // "room_height" of a control that shows text, or nothing.
+  std::string Measure(HWND control, const std::wstring& className, LONG style,
+                      const std::wstring& text, bool inMessageBox) const {
+    if (text.empty()) return std::string();
+    RECT client = {};
+    GetClientRect(control, &client);
+    SIZE room = {client.right, client.bottom};
+    UINT prefix = 0;
+    UINT wrap = DT_SINGLELINE;
+    int reserved = 0;  // pixels of the control that are not the text's
+    if (_wcsicmp(className.c_str(), L"Static") == 0) {
+      DWORD type = style & SS_TYPEMASK;
+      if (type > SS_RIGHT && type != SS_SIMPLE && type != SS_LEFTNOWORDWRAP)
+        return std::string();  // pictures and frames
+      if (style & SS_NOPREFIX) prefix = DT_NOPREFIX;
+      if (type <= SS_RIGHT && !(style & SS_ELLIPSISMASK)) wrap = DT_WORDBREAK;
+    } else if (_wcsicmp(className.c_str(), L"Button") == 0) {
+      DWORD type = style & BS_TYPEMASK;
+      if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+        // The 3D frame and the focus rectangle inside it.
+        reserved = 2 * (GetSystemMetrics(SM_CXEDGE) + 1);
+      } else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                 type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
+        // The box and the gap before the text.
+        reserved = GetSystemMetrics(SM_CXMENUCHECK) + 4;
+      } else {
+        return std::string();
+      }
+      if (style & BS_MULTILINE) wrap = DT_WORDBREAK;
+    } else {
+      return std::string();
+    }
+    HFONT font = inMessageBox ? messageFont_ : dialogFont_;
+    HGDIOBJ previous = SelectObject(dc_, font);
+    RECT need = {0, 0, room.cx - reserved, 0};
+    DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &need,
+              DT_CALCRECT | DT_EXPANDTABS | prefix | wrap);
+    SelectObject(dc_, previous);
+    char fields[160];
+    std::snprintf(fields, sizeof fields,
+                  ",\"need_width\":%ld,\"need_height\":%ld,\"room_width\":%ld,\"room_height\":%ld",
+                  need.right + reserved, need.bottom, room.cx, room.cy);
+    return fields;
+  }
+
+ private:
+  static constexpr int kWelcomeDialog = 129;
+  static constexpr int kWelcomeText = 1005;
+  static INT_PTR CALLBACK NoDialogProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+  HMODULE module_ = nullptr;
+  HWND dialog_ = nullptr;
+  HFONT dialogFont_ = nullptr;
+  HFONT messageFont_ = nullptr;
+  HDC dc_ = nullptr;
+};
+
+TextMeasurer* g_measurer = nullptr;
+
 // The window's JSON object without its closing brace.
-std::string Describe(HWND window, bool topLevel) {
+std::string Describe(HWND window, bool topLevel, bool inMessageBox = false) {
   RECT rect = {};
   GetWindowRect(window, &rect);
   std::wstring className = ClassOf(window);
@@ -99,6 +219,8 @@ std::string Describe(HWND window, bool topLevel) {
   if (_wcsicmp(className.c_str(), WC_LISTVIEWW) == 0 &&
       Send(window, LVM_GETITEMCOUNT, 0, 0, &value))
     out += ",\"items\":" + std::to_string(static_cast<long long>(value));
+  if (g_measurer && !topLevel)
+    out += g_measurer->Measure(window, className, style, TextOf(window), inMessageBox);
   if (topLevel) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
@@ -130,9 +252,14 @@ std::string Snapshot() {
     out += ",\"controls\":[";
     std::vector<HWND> children;
     EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&children));
+    // A message box's text is the static with the id 0xFFFF.
+    bool messageBox = false;
+    for (HWND child : children)
+      messageBox |= GetParent(child) == top && GetDlgCtrlID(child) == 0xFFFF &&
+                    _wcsicmp(ClassOf(child).c_str(), L"Static") == 0;
     for (size_t i = 0; i < children.size(); ++i) {
       if (i) out += ",";
-      out += Describe(children[i], false);
+      out += Describe(children[i], false, messageBox);
       out += "}";
     }
     out += "]}";
@@ -165,12 +292,45 @@ bool ReadLine(std::string* line) {
   }
 }
 
+std::wstring Wide(const std::string& utf8) {
+  int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
+  return out;
+}
+
+// "measure PROGRAM LANGID": a snapshot with the texts measured, and the
+// size of the welcome text of a page made from the program's template
+// ("welcome_width", "welcome_height").
+std::string MeasuredSnapshot(const std::string& arguments) {
+  size_t space = arguments.rfind(' ');
+  if (space == std::string::npos) return "{\"error\":\"usage: measure PROGRAM LANGID\"}\n";
+  TextMeasurer measurer;
+  LANGID language = static_cast<LANGID>(std::strtoul(arguments.c_str() + space + 1, nullptr, 0));
+  if (!measurer.Open(Wide(arguments.substr(0, space)), language)) {
+    measurer.Close();
+    return "{\"error\":\"cannot make the program's dialog font\"}\n";
+  }
+  g_measurer = &measurer;
+  std::string out = Snapshot();
+  g_measurer = nullptr;
+  SIZE welcome = measurer.WelcomeTextSize();
+  measurer.Close();
+  out.pop_back();  // the line's end
+  out.pop_back();  // the closing brace
+  return out + ",\"welcome_width\":" + std::to_string(welcome.cx) +
+         ",\"welcome_height\":" + std::to_string(welcome.cy) + "}\n";
+}
+
 int Serve() {
   std::string line;
   while (ReadLine(&line)) {
     if (line == "quit") break;
     if (line == "snapshot")
       WriteOut(Snapshot());
+    else if (line.rfind("measure ", 0) == 0)
+      WriteOut(MeasuredSnapshot(line.substr(8)));
     else
       WriteOut("{\"error\":\"unknown command\"}\n");
   }

@@ -43,6 +43,19 @@ void MoveTo(HWND window, int left, int top) {
   SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Width of a one-line label's text in the label's font.
+int TextWidthOf(HWND label) {
+  U16String text = GetWindowTextOf(label);
+  HDC dc = GetDC(label);
+  HGDIOBJ previous =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  RECT need = {};
+  DrawTextW(dc, Wide(text), -1, &need, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, previous);
+  ReleaseDC(label, dc);
+  return need.right;
+}
+
 U16String Filter() {
   U16String filter(u"|");
   filter += kFolderOnlyPattern;
@@ -61,10 +74,10 @@ CFolderChooser::CFolderChooser(CInstallerSheet& sheet, const U16String& initialD
 }
 
 void CFolderChooser::OnInitDone() {
-  Arrange();
-  ApplyFolderOnlyPattern();
   SetWindowTextOf(GetDlgItem(Window(), IDC_CHOSEN_FOLDER_LABEL),
                   sheet_.LoadText(IDS_BROWSE_SELDIR));
+  Arrange();
+  ApplyFolderOnlyPattern();
   SetWindowTextOf(GetDlgItem(Window(), IDC_SELECT_FOLDER), sheet_.LoadText(IDS_BROWSE_OK));
   SetWindowTextOf(GetDlgItem(Window(), IDCANCEL), sheet_.LoadText(IDS_BROWSE_CANCEL));
   OnFolderChange();
@@ -98,6 +111,17 @@ void CFolderChooser::Arrange() {
   RECT gap = {0, 0, 2, 0};
   MapDialogRect(child, &gap);
   MoveTo(edit, labelPlace.left + (labelRect.right - labelRect.left) + gap.right, place.top);
+  // A label text longer than the label's place (a language of long words)
+  // widens the label; the box starts after it and keeps its right edge.
+  int wider = TextWidthOf(label) - (labelRect.right - labelRect.left);
+  if (wider > 0) {
+    RECT editRect = RectIn(edit, child);
+    SetWindowPos(label, nullptr, 0, 0, labelRect.right - labelRect.left + wider,
+                 labelRect.bottom - labelRect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(edit, nullptr, editRect.left + wider, editRect.top,
+                 editRect.right - editRect.left - wider, editRect.bottom - editRect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 
   // The dialog ends 10 units below the box.
   RECT margin = {0, 0, 0, 10};
