@@ -88,8 +88,10 @@ class Measurer:
                 continue
             name = "%s %d %r" % (c["class"].lower(), c["id"], c["text"])
             self.measured.add((where, c["id"]))
-            self.report(where, name, "wider than its control", c["need_width"] - c["room_width"])
-            self.report(where, name, "taller than its control", c["need_height"] - c["room_height"])
+            self.report(where, name, "wider than its control (%d of %d)" % (
+                c["need_width"], c["room_width"]), c["need_width"] - c["room_width"])
+            self.report(where, name, "taller than its control (%d of %d)" % (
+                c["need_height"], c["room_height"]), c["need_height"] - c["room_height"])
             # Where the text ends: push buttons centre it, the others start
             # it at their left edge and top.
             width, height = min(c["need_width"], c["room_width"]), min(c["need_height"],

@@ -206,8 +206,11 @@ std::string Describe(HWND window, bool topLevel, bool inMessageBox = false) {
                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                 IsWindowVisible(window) ? "true" : "false",
                 IsWindowEnabled(window) ? "true" : "false", static_cast<unsigned long>(style));
-  std::string out = "{" + std::string(numbers) + ",\"class\":" + Json(className) +
-                    ",\"text\":" + Json(TextOf(window));
+  // Read once: what is measured is what is reported, even while the
+  // program changes the text.
+  std::wstring text = TextOf(window);
+  std::string out =
+      "{" + std::string(numbers) + ",\"class\":" + Json(className) + ",\"text\":" + Json(text);
   DWORD_PTR value = 0;
   if (_wcsicmp(className.c_str(), L"Button") == 0 && Send(window, BM_GETCHECK, 0, 0, &value))
     out += ",\"checked\":" + std::string(value == BST_CHECKED ? "true" : "false");
@@ -220,7 +223,7 @@ std::string Describe(HWND window, bool topLevel, bool inMessageBox = false) {
       Send(window, LVM_GETITEMCOUNT, 0, 0, &value))
     out += ",\"items\":" + std::to_string(static_cast<long long>(value));
   if (g_measurer && !topLevel)
-    out += g_measurer->Measure(window, className, style, TextOf(window), inMessageBox);
+    out += g_measurer->Measure(window, className, style, text, inMessageBox);
   if (topLevel) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
