@@ -180,7 +180,7 @@ def to_cancelled(case, m, code):
     w = s.wait_for_page("cancelled")
     m.measure("cancelled page", sheet_only(case))
     s.keys(w, "Return")
-    s.wait_for_exit()
+    s.wait_for_exit(3)  # cancelled
 
 
 def to_failed(case, m, code):
@@ -194,7 +194,7 @@ def to_failed(case, m, code):
     w = s.wait_for_page("failed")
     m.measure("failed page", sheet_only(case))
     s.keys(w, "Return")
-    s.wait_for_exit()
+    s.wait_for_exit(2)  # failed
 
 
 def main():
