@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/file_api.h"
+#include "platform/win32/extended_path.h"
 
 static_assert(kAccessRead == GENERIC_READ && kAccessWrite == GENERIC_WRITE);
 static_assert(kCreateNew == CREATE_NEW && kCreateAlways == CREATE_ALWAYS &&
@@ -40,8 +41,8 @@ namespace FileApi {
 uint32_t Open(const U16String& path, uint32_t access, uint32_t disposition, FileHandle* handle,
               uint32_t share) {
   // Handles are not inherited: no security attributes.
-  HANDLE opened = CreateFileW(reinterpret_cast<const wchar_t*>(path.Data()), access, share, nullptr,
-                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE opened = CreateFileW(ExtendedPath(path).c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return FailWithLastError();
   *handle = reinterpret_cast<intptr_t>(opened);
   return 0;
@@ -134,9 +135,7 @@ uint32_t LastError() {
 uint32_t FileSize(const U16String& path, uint32_t* size) {
   if (size == nullptr) return 1;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(reinterpret_cast<const wchar_t*>(path.Data()), GetFileExInfoStandard,
-                            &data))
-    return 1;
+  if (!GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data)) return 1;
   *size = data.nFileSizeHigh ? 0xFFFFFFFFu : data.nFileSizeLow;
   return 0;
 }

@@ -4,8 +4,11 @@
 
 #include <winnetwk.h>
 
+#include <vector>
+
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
+#include "platform/win32/extended_path.h"
 
 namespace {
 
@@ -13,27 +16,61 @@ const wchar_t* Wide(const U16String& text) {
   return reinterpret_cast<const wchar_t*>(text.Data());
 }
 
+// The number of scratch names that one prefix allows: four hexadecimal digits.
+constexpr unsigned kScratchNames = 0x10000;
+
 U16String FromWide(const wchar_t* text) {
   return U16String(reinterpret_cast<const char16_t*>(text));
 }
 
 bool Found(const U16String& path) {
   WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW(Wide(path), &data);
+  HANDLE search = FindFirstFileW(ExtendedPath(path).c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   return true;
 }
 
+U16String HexDigits(unsigned value) {
+  static const char16_t kDigits[] = u"0123456789ABCDEF";
+  U16String out;
+  for (int shift = 12; shift >= 0; shift -= 4) out.Append(kDigits[(value >> shift) & 0xF]);
+  return out;
+}
+
+bool NameTaken(DWORD code, const U16String& path) {
+  if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return true;
+  // A directory of that name answers "access denied".
+  return code == ERROR_ACCESS_DENIED &&
+         GetFileAttributesW(ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The names the system gives scratch files: the prefix's first three
+// characters, four hexadecimal digits and ".tmp". The name is built to its
+// own length (the system's call writes into a buffer of 260 units whatever
+// the directory's length) and the file is made exclusively, so a name that
+// exists is passed over and a file is never made by halves.
 uint32_t MakeTempFile(const U16String& directory, const U16String& prefix, U16String* name) {
-  wchar_t made[MAX_PATH];
-  if (GetTempFileNameW(Wide(directory), Wide(prefix), 0, made) == 0) {
-    uint32_t code = GetLastError();
-    name->Clear();
-    return code ? code : kErrorCannotMakeScratchFile;
+  name->Clear();
+  U16String stem = directory;
+  EnsureTrailingSeparator(stem);
+  stem.Append(prefix.Substring(0, prefix.Length() < 3 ? prefix.Length() : 3));
+  unsigned start = GetTickCount() % kScratchNames;
+  for (unsigned i = 0; i < kScratchNames; ++i) {
+    unsigned unique = (start + i) % kScratchNames;
+    if (unique == 0) continue;
+    U16String candidate = stem + HexDigits(unique) + u".tmp";
+    HANDLE file = CreateFileW(ExtendedPath(candidate).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      *name = candidate;
+      return 0;
+    }
+    DWORD code = GetLastError();
+    if (!NameTaken(code, candidate)) return code ? code : kErrorCannotMakeScratchFile;
   }
-  *name = FromWide(made);
-  return 0;
+  return kErrorCannotMakeScratchFile;
 }
 
 bool IsSeparator(char16_t unit) {
@@ -43,13 +80,18 @@ bool IsSeparator(char16_t unit) {
 }  // namespace
 
 uint32_t GetTempDirectory(U16String* path) {
-  wchar_t buffer[MAX_PATH];
-  DWORD length = GetTempPathW(MAX_PATH, buffer);
-  if (length == 0) return GetLastError();
-  // A longer path does not fit the buffer the description allows for.
-  if (length >= MAX_PATH) return kErrorInvalidParameter;
-  *path = U16String(reinterpret_cast<const char16_t*>(buffer), length);
-  return 0;
+  // Asked for its length first: the folder may lie deeper than 260 units.
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (;;) {
+    DWORD size = static_cast<DWORD>(buffer.size());
+    DWORD length = GetTempPathW(size, buffer.data());
+    if (length == 0) return GetLastError();
+    if (length < size) {
+      *path = U16String(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      return 0;
+    }
+    buffer.resize(length + 1);
+  }
 }
 
 uint32_t GetTempFreeSpace(uint32_t* bytes) {
@@ -58,12 +100,13 @@ uint32_t GetTempFreeSpace(uint32_t* bytes) {
   U16String directory;
   if (uint32_t code = GetTempDirectory(&directory)) return code;
   ULARGE_INTEGER available;
-  if (!GetDiskFreeSpaceExW(Wide(directory), &available, nullptr, nullptr)) return GetLastError();
+  if (!GetDiskFreeSpaceExW(ExtendedPath(directory).c_str(), &available, nullptr, nullptr))
+    return GetLastError();
   *bytes = available.HighPart ? 0xFFFFFFFFu : available.LowPart;
   return 0;
 }
 
-// GetTempFileNameW makes the file in the given directory or fails; it never
+// The scratch file is made in the given directory or not at all; it never
 // goes elsewhere, so both forms are the same call.
 uint32_t CreateTempFile(const U16String& directory, const U16String& prefix, U16String* name) {
   return MakeTempFile(directory, prefix, name);
@@ -84,22 +127,22 @@ uint32_t MakeDirectoryPath(const U16String& original) {
     if (i < path.Length() && path[i] != u'\\') continue;
     U16String level = path.Substring(0, i);
     if (Found(level)) continue;
-    made = CreateDirectoryW(Wide(level), nullptr) != 0;
+    made = CreateDirectoryW(ExtendedPath(level).c_str(), nullptr) != 0;
     code = made ? 0 : GetLastError();
   }
   return made ? 0 : code;
 }
 
 uint32_t MovePath(const U16String& from, const U16String& to) {
-  return MoveFileW(Wide(from), Wide(to)) ? 0 : GetLastError();
+  return MoveFileW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str()) ? 0 : GetLastError();
 }
 
 uint32_t RemoveDirectoryPath(const U16String& path) {
-  return RemoveDirectoryW(Wide(path)) ? 0 : GetLastError();
+  return RemoveDirectoryW(ExtendedPath(path).c_str()) ? 0 : GetLastError();
 }
 
 uint32_t DeleteFilePath(const U16String& path) {
-  return DeleteFileW(Wide(path)) ? 0 : GetLastError();
+  return DeleteFileW(ExtendedPath(path).c_str()) ? 0 : GetLastError();
 }
 
 bool IsRootPath(const U16String& path) {
@@ -133,24 +176,25 @@ bool IsNetworkPath(const U16String& path) {
 
 bool PathExists(const U16String& path) {
   // The attributes of exactly this name: no wildcard matching.
-  return !path.IsEmpty() && GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES;
+  return !path.IsEmpty() &&
+         GetFileAttributesW(ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsDirectoryPath(const U16String& path) {
   if (path.IsEmpty()) return false;
-  DWORD attributes = GetFileAttributesW(Wide(path));
+  DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The temporary folder of a Windows user is the user's own, and a new
 // directory inherits its access: that keeps it private.
 uint32_t CreatePrivateDirectory(const U16String& path) {
-  return CreateDirectoryW(Wide(path), nullptr) ? 0 : GetLastError();
+  return CreateDirectoryW(ExtendedPath(path).c_str(), nullptr) ? 0 : GetLastError();
 }
 
 bool DirectorySearch::FindFirst(const U16String& searchPath) {
   EndSearch();
-  handle_ = FindFirstFileW(Wide(searchPath), &data_);
+  handle_ = FindFirstFileW(ExtendedPath(searchPath).c_str(), &data_);
   return handle_ != INVALID_HANDLE_VALUE;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/strings.h"
+#include "platform/win32/extended_path.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units are the system's wide characters");
 
@@ -63,7 +64,7 @@ NarrowString ToUtf8(const U16String& text) {
 }
 
 FILE* OpenTextFile(const U16String& path, const U16String& mode) {
-  return _wfopen(Wide(path), Wide(mode));
+  return _wfopen(ExtendedPath(path).c_str(), Wide(mode));
 }
 
 // Not used by the Windows program (it asks the system for known folders);

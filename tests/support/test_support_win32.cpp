@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/win32/extended_path.h"
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -27,8 +29,34 @@ std::string FromWide(const std::wstring& wide) {
   return Utf8(U16String(reinterpret_cast<const char16_t*>(wide.c_str()), wide.size()));
 }
 
+// Long paths in the extended form, as the program passes them.
+std::wstring SystemPath(const std::string& utf8) {
+  return ExtendedPath(U16(utf8));
+}
+
 fs::path PathOf(const std::string& utf8) {
-  return fs::path(Wide(utf8));
+  return fs::path(SystemPath(utf8));
+}
+
+// Every entry under directory, parents before their contents: its full path
+// and its path relative to directory. The library's directory walk does not
+// take the extended form, so the system's search does it.
+void ForEachEntry(const std::wstring& directory,
+                  const std::function<void(const std::wstring&, const std::wstring&, bool)>& visit,
+                  const std::wstring& relative = std::wstring()) {
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(SystemPath(FromWide(directory + L"\\*")).c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring path = directory + L"\\" + name;
+    std::wstring inside = relative.empty() ? name : relative + L"\\" + name;
+    bool isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    visit(path, inside, isDirectory);
+    if (isDirectory) ForEachEntry(path, visit, inside);
+  } while (FindNextFileW(search, &data));
+  FindClose(search);
 }
 
 constexpr int64_t kTicksPerSecond = 10000000;
@@ -36,7 +64,7 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 
 // A handle that may also name a directory, for reading and setting times.
 HANDLE OpenForTimes(const std::string& path, DWORD access) {
-  return CreateFileW(Wide(path).c_str(), access,
+  return CreateFileW(SystemPath(path).c_str(), access,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
@@ -69,14 +97,22 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  std::error_code ignored;
-  fs::path root = PathOf(path_);
-  // Read-only files would stop the removal.
-  for (auto it = fs::recursive_directory_iterator(root, ignored);
-       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+  std::wstring root = Wide(path_);
+  std::vector<std::pair<std::wstring, bool>> entries;
+  ForEachEntry(root, [&](const std::wstring& path, const std::wstring&, bool directory) {
+    entries.emplace_back(path, directory);
+  });
+  // Deepest first; read-only files would stop the removal.
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    std::wstring path = SystemPath(FromWide(it->first));
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (it->second) {
+      RemoveDirectoryW(path.c_str());
+    } else {
+      DeleteFileW(path.c_str());
+    }
   }
-  fs::remove_all(root, ignored);
+  RemoveDirectoryW(SystemPath(path_).c_str());
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
@@ -107,12 +143,16 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void MakeDirs(const std::string& path) {
-  std::error_code ignored;
-  fs::create_directories(PathOf(path), ignored);
+  std::wstring wide = Wide(path);
+  for (size_t i = 1; i <= wide.size(); ++i) {
+    if (i < wide.size() && wide[i] != L'\\' && wide[i] != L'/') continue;
+    // Levels that exist, and a drive, fail harmlessly.
+    CreateDirectoryW(SystemPath(FromWide(wide.substr(0, i))).c_str(), nullptr);
+  }
 }
 
 void SetMTime(const std::string& path, int64_t seconds) {
@@ -137,13 +177,11 @@ int64_t GetMTime(const std::string& path) {
 
 std::vector<std::string> ListTree(const std::string& dir) {
   std::vector<std::string> names;
-  std::error_code ignored;
-  fs::path root = PathOf(dir);
-  for (auto it = fs::recursive_directory_iterator(root, ignored);
-       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    std::string name = FromWide(it->path().lexically_relative(root).generic_wstring());
-    names.push_back(it->is_directory(ignored) ? name + "/" : name);
-  }
+  ForEachEntry(Wide(dir), [&](const std::wstring&, const std::wstring& relative, bool directory) {
+    std::wstring name = relative;
+    std::replace(name.begin(), name.end(), L'\\', L'/');
+    names.push_back(FromWide(name) + (directory ? "/" : ""));
+  });
   std::sort(names.begin(), names.end());
   return names;
 }

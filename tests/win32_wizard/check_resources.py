@@ -182,7 +182,8 @@ def check_manifest(resources):
         return
     text = next(iter(manifests.values())).decode("utf-8")
     for needed in ('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"',
-                   'level="asInvoker"', '<dpiAware', '>true</dpiAware>'):
+                   'level="asInvoker"', '<dpiAware', '>true</dpiAware>',
+                   '>true</longPathAware>'):
         if needed not in " ".join(text.split()):
             fail("manifest lacks %s" % needed)
 
