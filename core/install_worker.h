@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/progress_channel.h"
+#include "core/worker_pause.h"
 
 #ifndef _WIN32
 #include <pthread.h>
@@ -21,11 +22,13 @@ struct InstallWorker {
 void StartWorker(InstallWorker& worker, ProgressChannel& channel);
 #endif
 
-// The thread body: runs one installation and marks the worker's end in the
-// channel. 0 success, 1223 cancelled, otherwise the failure's code.
-uint32_t RunInstallWorker(ProgressChannel& channel);
+// What a worker thread borrows from the wizard that starts it.
+struct InstallWorkerJob {
+  ProgressChannel* channel;
+  WorkerPause* pause;
+};
 
-// Called by the worker right after it has published an error. Windows: the
-// worker suspends itself until the front end has shown the error. Linux:
-// nothing, the rollback follows at once.
-void PauseAfterErrorPublication();
+// The thread body: runs one installation and marks the worker's end in the
+// channel (and in pause, when given). 0 success, 1223 cancelled, otherwise
+// the failure's code.
+uint32_t RunInstallWorker(ProgressChannel& channel, WorkerPause* pause = nullptr);

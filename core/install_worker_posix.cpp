@@ -34,5 +34,3 @@ void StartWorker(InstallWorker& worker, ProgressChannel& channel) {
     channel.MarkWorkerEnded(kErrorNotEnoughMemory);
   }
 }
-
-void PauseAfterErrorPublication() {}

@@ -4,7 +4,6 @@
 #include <string>
 #include <thread>
 
-#include "core/install_worker.h"
 #include "localization/message_catalogue.h"
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
@@ -42,12 +41,13 @@ uint32_t TemplateInstaller::InstallAll(ProgressChannel& channel) {
   uint32_t result = BeginTransaction(target);
   if (result != 0) {
     channel.PublishError(static_cast<int32_t>(result), GetMessageText("IDS_INSTALL_ERROR"), 0);
-    PauseAfterErrorPublication();
+    if (pause_) pause_->AfterErrorPublication();
     return Rollback(result);
   }
 
   const size_t count = kit ? kit->entries.size() : 0;
   for (size_t j = 0; j < count; ++j) {
+    if (pause_) pause_->SafePoint();
     const KitEntry& entry = kit->entries[j];
     U16String path = EntryPath(target, entry.name);
     int32_t percentage = static_cast<int32_t>(static_cast<uint64_t>(j) * 100 / count);
@@ -65,11 +65,11 @@ uint32_t TemplateInstaller::InstallAll(ProgressChannel& channel) {
       U16String directory = last == U16String::npos ? path : path.Substring(0, last);
       result = EnsureDirectory(directory, true);
     }
-    if (result == 0) result = ExtractEntry(*kit, j, path);
+    if (result == 0) result = ExtractEntry(*kit, j, path, pause_);
     if (result != 0) {
       channel.PublishError(static_cast<int32_t>(result), GetMessageText("IDS_INSTALL_ERROR"),
                            percentage);
-      PauseAfterErrorPublication();
+      if (pause_) pause_->AfterErrorPublication();
       return Rollback(result);
     }
     if (channel.IsCancelRequested()) return Rollback(kErrorCancelled);
@@ -150,7 +150,8 @@ uint32_t TemplateInstaller::BackupFile(const U16String& path) {
   return result;
 }
 
-uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path) {
+uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path,
+                      WorkerPause* pause) {
   FileHandle target;
   uint32_t result = FileApi::Open(path, kAccessWrite, kCreateAlways, &target);
   if (result != 0) return result;
@@ -165,6 +166,7 @@ uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path)
   }
   uint32_t remain = entry.size;
   while (remain > 0) {
+    if (pause && remain < entry.size) pause->SafePoint();
     uint32_t got = 0;
     uint32_t want = remain < kit.copyBufferSize ? remain : kit.copyBufferSize;
     if (FileApi::Read(kit.handle, kit.copyBuffer.get(), want, &got) != 0) {

@@ -9,6 +9,7 @@
 
 #include "core/distribution_kit.h"
 #include "core/progress_channel.h"
+#include "core/worker_pause.h"
 #include "platform/strings.h"
 
 struct InstallTransaction {
@@ -20,7 +21,10 @@ struct InstallTransaction {
 
 class TemplateInstaller {
  public:
-  explicit TemplateInstaller(ProgressChannel& channel) : channel_(channel) {}
+  // pause, when given, is where the worker pauses at its safe points and
+  // after its failure.
+  explicit TemplateInstaller(ProgressChannel& channel, WorkerPause* pause = nullptr)
+      : channel_(channel), pause_(pause) {}
 
   // The whole installation of the channel's job: 0, 1223 when cancelled, or
   // the code of the first failure (after the directory has been restored).
@@ -39,6 +43,7 @@ class TemplateInstaller {
  private:
   std::vector<InstallTransaction> transactions_;
   ProgressChannel& channel_;
+  WorkerPause* pause_;
   unsigned finishPauseMs_ = 1000;
 };
 
@@ -46,7 +51,9 @@ class TemplateInstaller {
 // the entry.
 bool NeedsCopy(const U16String& path, FileTime entryTime);
 // Writes entry index of the kit's work file to path with the entry's time.
-uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path);
+// Between two blocks it passes pause's safe point, when given.
+uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path,
+                      WorkerPause* pause = nullptr);
 uint32_t RemoveTree(const U16String& path);
 // Moves every file under backup back to the same place under target.
 void RestoreTree(const U16String& target, const U16String& backup);

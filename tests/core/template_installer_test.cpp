@@ -18,9 +18,6 @@
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 #include "tools/mkkit/kit_writer.h"
-#ifdef _WIN32
-#include "tests/support/worker_thread_win32.h"
-#endif
 
 namespace {
 
@@ -77,16 +74,7 @@ class InstallerTest : public ::testing::Test {
     channel_.SetNotifier(&InstallerTest::Record, this);
     TemplateInstaller installer(channel_);
     installer.SetFinishPause(0);
-#ifdef _WIN32
-    // After publishing an error the installation suspends its thread until
-    // the front end resumes it: it runs on a thread of its own here, resumed
-    // as the front end does it.
-    WorkerRun run = RunResumingPauses([&] { return installer.InstallAll(channel_); });
-    uint32_t result = run.result;
-    pauses_ = run.pauses;
-#else
     uint32_t result = installer.InstallAll(channel_);
-#endif
     channel_.SetNotifier(nullptr, nullptr);
     return result;
   }
@@ -101,9 +89,7 @@ class InstallerTest : public ::testing::Test {
     if (self->onPublication_) self->onPublication_(p);
   }
 
-  int BackupDirectories() {
-    return CountEntriesStartingWith(root_ / "tmp", "brstp");
-  }
+  int BackupDirectories() { return CountEntriesStartingWith(root_ / "tmp", "brstp"); }
 
   TempDir root_;
   ScopedEnv tmpdir_;
@@ -112,7 +98,6 @@ class InstallerTest : public ::testing::Test {
   std::unique_ptr<DistributionKit> kit_;
   std::vector<Publication> publications_;
   std::function<void(const Publication&)> onPublication_;
-  int pauses_ = 0;  // Windows: how often the installation suspended itself
 };
 
 // What a rewrite of a file changes: its identity on the volume and its
@@ -234,7 +219,6 @@ TEST_F(InstallerTest, FailureInTheThirdOfFiveRestoresEverything) {
     EXPECT_EQ(last.status, 3);
     EXPECT_EQ(last.percentage, 40);
     EXPECT_EQ(last.text, "Installation error");
-    EXPECT_EQ(pauses_, kWindows ? 1 : 0) << "Windows: the worker waits to be resumed once";
     EXPECT_EQ(TakeSnapshot(target_), before);
     EXPECT_EQ(BackupDirectories(), 0);
   }

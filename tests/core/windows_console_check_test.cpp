@@ -1,8 +1,8 @@
 // The whole core on Windows, the way the Windows program drives it, against
 // real files of the system: kits made by the Windows mkkit, the startup
 // sequence with the launcher's real settings files, installations on a
-// worker thread that is started suspended, resumed after its error and
-// judged by its exit code, with backup, failure, cancellation and
+// worker thread that waits after its error until the front end has shown
+// it and is judged by its exit code, with backup, failure, cancellation and
 // rollback, and the recording of the chosen directory.
 #ifdef _WIN32
 
@@ -23,7 +23,6 @@
 #include "tests/support/process_win32.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
-#include "tests/support/worker_thread_win32.h"
 
 namespace {
 
@@ -88,8 +87,9 @@ std::string NetworkDrive() {
   return "";
 }
 
-unsigned __stdcall WorkerBody(void* channel) {
-  return RunInstallWorker(*static_cast<ProgressChannel*>(channel));
+unsigned __stdcall WorkerBody(void* job) {
+  auto* j = static_cast<InstallWorkerJob*>(job);
+  return RunInstallWorker(*j->channel, j->pause);
 }
 
 class ConsoleCheck : public ::testing::Test {
@@ -119,18 +119,13 @@ class ConsoleCheck : public ::testing::Test {
         << output;
   }
 
-  // Makes the worker on the prepared channel as the front end does:
-  // suspended, to be resumed once the front end is ready to follow it.
-  HANDLE MakeSuspendedWorker() {
-    channel_.MarkWorkerStarted();
-    auto thread = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, WorkerBody, &channel_, CREATE_SUSPENDED, nullptr));
-    EXPECT_NE(thread, nullptr);
-    return thread;
-  }
+  // Starts the worker on the prepared channel and pause as the front end
+  // does.
   HANDLE StartWorker() {
-    HANDLE thread = MakeSuspendedWorker();
-    if (thread) ResumeThread(thread);
+    channel_.MarkWorkerStarted();
+    auto thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WorkerBody, &job_, 0, nullptr));
+    EXPECT_NE(thread, nullptr);
     return thread;
   }
   static DWORD ExitCodeAfterEnd(HANDLE thread) {
@@ -147,6 +142,8 @@ class ConsoleCheck : public ::testing::Test {
   ScopedEnv tmp_;
   RealSettingsFiles settings_;
   ProgressChannel channel_;
+  WorkerPause pause_;
+  InstallWorkerJob job_{&channel_, &pause_};
   RecordingReporter reporter_;
 };
 
@@ -215,6 +212,7 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
         },
         &watch);
     channel_.Prepare(&context.kit, context.targetDirectory);
+    pause_.Prepare(true);
     EXPECT_EQ(ExitCodeAfterEnd(StartWorker()), 0u);
     channel_.SetNotifier(nullptr, nullptr);
     int32_t status = -1, percentage = -1;
@@ -257,12 +255,17 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
     ASSERT_TRUE(RunStartupSequenceFor(context, U16(kit), reporter_));
     EXPECT_EQ(Utf8(context.targetDirectory), target) << "now the first listed directory";
     channel_.Prepare(&context.kit, context.targetDirectory);
+    // It waits after its failure until the front end has shown it.
+    pause_.Prepare(true);
     HANDLE worker = StartWorker();
-    // The worker has published the error and waits for the front end.
-    ASSERT_TRUE(WaitUntilSelfSuspended(worker));
-    int32_t status = -1, percentage = -1;
+    // The worker publishes the error and waits for the front end.
+    int32_t status = 0, percentage = -1;
     U16String text;
-    channel_.Read(&status, &text, &percentage);
+    for (int i = 0; i < 3000 && status == 0; ++i) {
+      Sleep(10);
+      channel_.Read(&status, &text, &percentage);
+    }
+    Sleep(200);
     EXPECT_EQ(status, 3);
     EXPECT_EQ(percentage, 60);
     EXPECT_EQ(Utf8(text), "Installation error");
@@ -270,24 +273,25 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
     EXPECT_EQ(ReadFileBytes(target + "\\a.txt"), "alpha 2");
     EXPECT_EQ(ReadFileBytes(root_ / "tmp\\brstp0\\a.txt"), "alpha");
     EXPECT_EQ(ReadFileBytes(root_ / "tmp\\brstp0\\conf\\sub\\b.xml"), "the user's newer b");
-    ResumeThread(worker);
+    pause_.ErrorShown();
     EXPECT_EQ(ExitCodeAfterEnd(worker), 3u);
     EXPECT_EQ(TakeSnapshot(target), before);
     EXPECT_FALSE(FileExists(target + "\\new"));
     EXPECT_EQ(BackupDirectories(), 0);
 
-    // Third run, cancelled as the front end cancels: the worker suspended
-    // while the question is asked (here before its first step, so that it
-    // cannot hold the lock), the request made, the worker resumed. It stops
-    // after the file it is writing and puts the old one back.
+    // Third run, cancelled as the front end cancels: the worker paused at a
+    // safe point while the question is asked (here before its first entry),
+    // the request made, the pause ended. It stops after the file it is
+    // writing and puts the old one back.
     DeleteFileW(Wide(target + "\\x-blocker").c_str());
     before = TakeSnapshot(target);
     channel_.Prepare(&context.kit, context.targetDirectory);
-    worker = MakeSuspendedWorker();
-    SuspendThread(worker);
+    pause_.Prepare(true);
+    EXPECT_FALSE(pause_.PauseAndWait(0)) << "no worker runs yet";
+    worker = StartWorker();
+    ASSERT_TRUE(pause_.PauseAndWait(30000));
     channel_.RequestCancel();
-    ResumeThread(worker);
-    ResumeThread(worker);
+    pause_.Resume();
     EXPECT_EQ(ExitCodeAfterEnd(worker), 1223u);
     EXPECT_EQ(TakeSnapshot(target), before);
     EXPECT_EQ(BackupDirectories(), 0);

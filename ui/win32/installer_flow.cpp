@@ -16,6 +16,10 @@ namespace {
 constexpr UINT_PTR kFollowTimer = 0;
 constexpr UINT kFollowPeriod = 500;  // milliseconds
 constexpr uint32_t kErrorNotEnoughMemory = 8;
+// How long the cancel question waits for the worker to reach its next safe
+// point. A block of a copy or one file's backup takes far less; a worker
+// that is late still pauses there while the question is open.
+constexpr unsigned kPauseWaitMs = 2000;
 
 // Set while a tick of timer 0 or the cancel question of the copying page
 // runs: a tick that comes meanwhile (their message boxes dispatch the
@@ -30,8 +34,9 @@ void LeaveFollowGuard() {
   InterlockedExchange(&follow_busy, 0);
 }
 
-uint32_t WorkerBody(void* channel) {
-  return RunInstallWorker(*static_cast<ProgressChannel*>(channel));
+uint32_t WorkerBody(void* argument) {
+  InstallWorkerJob* job = static_cast<InstallWorkerJob*>(argument);
+  return RunInstallWorker(*job->channel, job->pause);
 }
 
 // 0 and negative codes as they are, others as the HRESULT of a Win32 error.
@@ -91,6 +96,8 @@ LRESULT CInstallerSheet::OnWizardNext(int index) {
       }
       return DialogOfPage(kProgress);
     case kProgress:
+      // Only the worker's end leads on: its result decides where.
+      if (worker_) return CWizardPage::kStay;
       if (workerResult_ >= 0) {
         DecideDescription();
         return DialogOfPage(kInstalled);
@@ -120,30 +127,31 @@ void CInstallerSheet::ConfirmCancelDuringCopying() {
   // The worker's end or failure is taken up by the next tick after the
   // question, not while it is open.
   if (!EnterFollowGuard()) return;
-  if (worker_) worker_->Suspend();
+  // No file changes while the question is open: the worker pauses itself at
+  // its next safe point, and the question waits for that.
+  if (worker_) pause_.PauseAndWait(kPauseWaitMs);
   if (ShowMessage(LoadText(IDS_ACCEPT_CANCEL), MB_YESNO | MB_ICONQUESTION) == IDYES)
     channel_.RequestCancel();
-  if (worker_) worker_->Resume();
+  pause_.Resume();
   LeaveFollowGuard();
 }
 
 void CInstallerSheet::StartWorker() {
   channel_.Prepare(&context_.kit, context_.targetDirectory);
+  // The worker waits after its failure until the error box has been shown.
+  pause_.Prepare(true);
   errorShown_ = false;
-  resumeAfterError_ = false;
   workerResult_ = 0;
   channel_.MarkWorkerStarted();
+  SetTimer(Window(), kFollowTimer, kFollowPeriod, nullptr);
   worker_ = std::make_unique<CWorkerThread>();
-  if (!worker_->StartSuspended(WorkerBody, &channel_)) {
+  if (!worker_->Start(WorkerBody, &workerJob_)) {
     // Nothing would ever be copied: a failed installation.
     worker_.reset();
     channel_.MarkWorkerEnded(kErrorNotEnoughMemory);
     ShowMessage(LoadText(IDS_INSTALL_ERROR), MB_ICONERROR);
     OnWorkerEnded(kErrorNotEnoughMemory);
-    return;
   }
-  SetTimer(Window(), kFollowTimer, kFollowPeriod, nullptr);
-  worker_->Resume();
 }
 
 void CInstallerSheet::OnTimer(UINT_PTR id) {
@@ -164,16 +172,12 @@ void CInstallerSheet::FollowWorker() {
     progressPercentage_ = percentage;
     // The failure stays in the channel while the worker restores the
     // directory: it is shown once.
+    // The worker waits after publishing it until the box has been closed;
+    // then it restores the directory.
     if (status != 0 && !errorShown_) {
       errorShown_ = true;
       ShowMessage(text, MB_ICONERROR);
-      resumeAfterError_ = true;
-    }
-    // The worker suspends itself after publishing its failure; until it has
-    // done so, resuming finds it running and is tried again next tick.
-    if (resumeAfterError_) {
-      DWORD previous = worker_->Resume();
-      if (previous != 0 && previous != static_cast<DWORD>(-1)) resumeAfterError_ = false;
+      pause_.ErrorShown();
     }
     if (CWizardPage* page = GetActivePage()) page->UpdateData(false);
     return;

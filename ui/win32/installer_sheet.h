@@ -9,9 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "core/install_worker.h"
 #include "core/progress_channel.h"
 #include "core/setup_context.h"
 #include "core/startup.h"
+#include "core/worker_pause.h"
 #include "localization/language_choice.h"
 #include "ui/win32/framework/wizard_sheet.h"
 #include "ui/win32/framework/worker_thread.h"
@@ -87,11 +89,14 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
   bool pagesLoaded_ = true;
   bool startupPassed_ = false;
   ProgressChannel channel_;
+  // Where the worker pauses: while the cancel question is open, and after
+  // its failure until the error box has been closed.
+  WorkerPause pause_;
+  InstallWorkerJob workerJob_{&channel_, &pause_};
   std::unique_ptr<CWorkerThread> worker_;
   int32_t workerResult_ = 0;
-  // The worker's failure has been shown; the worker waits until resumed.
+  // The worker's failure has been shown.
   bool errorShown_ = false;
-  bool resumeAfterError_ = false;
   bool description_ = false;
   U16String progressText_;
   int32_t progressPercentage_ = 0;

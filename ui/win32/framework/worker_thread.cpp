@@ -4,22 +4,16 @@
 
 CWorkerThread::~CWorkerThread() {
   if (!handle_) return;
-  if (!HasEnded()) {
-    DWORD previous;
-    do {
-      previous = ResumeThread(handle_);
-    } while (previous != static_cast<DWORD>(-1) && previous > 1);
-    WaitForSingleObject(handle_, INFINITE);
-  }
+  WaitForSingleObject(handle_, INFINITE);
   CloseHandle(handle_);
 }
 
-bool CWorkerThread::StartSuspended(Body body, void* argument) {
+bool CWorkerThread::Start(Body body, void* argument) {
   if (handle_) return false;
   body_ = body;
   argument_ = argument;
   // The C runtime's own start, so the runtime is set up for the thread.
-  uintptr_t thread = _beginthreadex(nullptr, 0, Entry, this, CREATE_SUSPENDED, nullptr);
+  uintptr_t thread = _beginthreadex(nullptr, 0, Entry, this, 0, nullptr);
   if (thread == 0) return false;
   handle_ = reinterpret_cast<HANDLE>(thread);
   return true;
@@ -28,14 +22,6 @@ bool CWorkerThread::StartSuspended(Body body, void* argument) {
 unsigned __stdcall CWorkerThread::Entry(void* self) {
   CWorkerThread* thread = static_cast<CWorkerThread*>(self);
   return thread->body_(thread->argument_);
-}
-
-DWORD CWorkerThread::Resume() {
-  return handle_ ? ResumeThread(handle_) : static_cast<DWORD>(-1);
-}
-
-DWORD CWorkerThread::Suspend() {
-  return handle_ ? SuspendThread(handle_) : static_cast<DWORD>(-1);
 }
 
 bool CWorkerThread::HasEnded() const {

@@ -1,5 +1,7 @@
-// A thread that starts suspended and whose object outlives it, so that its
-// end and its exit code can be read afterwards.
+// A thread whose object outlives it, so that its end and its exit code can
+// be read afterwards. It is never suspended from outside: a thread frozen
+// at an arbitrary point may hold a lock (the heap's, say) that the freezing
+// thread needs next.
 #pragma once
 
 #include <windows.h>
@@ -12,16 +14,13 @@ class CWorkerThread {
 
   CWorkerThread() = default;
   // Waits for a thread that still runs: it uses what its owner is about to
-  // release.
+  // release. The owner lets every wait of the thread end first.
   ~CWorkerThread();
   CWorkerThread(const CWorkerThread&) = delete;
   CWorkerThread& operator=(const CWorkerThread&) = delete;
 
-  // Creates the thread suspended; false when no thread could be made.
-  bool StartSuspended(Body body, void* argument);
-  // The previous suspend count, or (DWORD)-1 on failure.
-  DWORD Resume();
-  DWORD Suspend();
+  // Starts the thread; false when no thread could be made.
+  bool Start(Body body, void* argument);
   // True once the thread has ended (a zero wait reports it signalled).
   bool HasEnded() const;
   // The thread's exit code; false while it runs or without a thread.
