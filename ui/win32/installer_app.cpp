@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <memory>
 
@@ -13,7 +14,30 @@
 #include "localization/message_ids.h"
 #include "ui/win32/installer_sheet.h"
 
+namespace {
+
+// COM on the user-interface thread for the run: the shell needs it for some
+// file associations when it opens the description.
+class ComApartment {
+ public:
+  ComApartment()
+      : initialised_(
+            SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+  }
+  ~ComApartment() {
+    if (initialised_) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialised_;
+};
+
+}  // namespace
+
 bool CInstallerApp::InitInstance() {
+  ComApartment com;
   INITCOMMONCONTROLSEX controls = {};
   controls.dwSize = 8;
   controls.dwICC = 0xFF;
