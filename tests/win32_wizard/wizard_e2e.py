@@ -445,6 +445,62 @@ def cancel_during_copying(case):
     case.check_no_leftovers()
 
 
+def deep_directory(case, length):
+    """A host folder whose Windows form (on drive Z:) is exactly length units long."""
+    path = os.path.join(case.root, "deep")
+    level = 0
+    while len(windows_path(path)) < length:
+        room = length - len(windows_path(path)) - 1
+        path = os.path.join(path, ("level%d-" % level + "d" * 60)[:min(room, 60)])
+        level += 1
+    return path
+
+
+def long_target(case, length):
+    """A configured template directory beyond the classic path limit: the
+    startup probes it (and leaves nothing), proposes it, a failed run puts
+    it back, a successful one installs files that lie deeper still and
+    records it."""
+    s, t = case.wine, case.en
+    target = deep_directory(case, length)
+    write_tree(target, {"a.txt": "old a\n", "zz": "a file where the kit needs a folder\n"},
+               OLD_TIME)
+    deep_name = "conf/%s/%s.cfg" % ("n" * 120, "m" * 120)
+    files = {"a.txt": "new a\n", deep_name: "deep\n", "zz/c.txt": "c\n"}
+    case.make_kit(files)
+    case.configure_target(target)
+    before, settings_before = read_tree(target), case.read_settings()
+
+    case.start()
+    w = s.wait_for_page("welcome")
+    s.keys(w, "Return")
+    w = s.wait_for_page("destination")
+    check_text(w, 1001, windows_path(target), "proposed deep directory")
+    check(read_tree(target) == before, "the probe left files in the directory: %s"
+          % sorted(set(read_tree(target)) - set(before)))
+    s.keys(w, "Return")
+    box = s.wait_for_message_box("installation error box")
+    check_box(box, t, "IDS_INSTALL_ERROR", [IDOK], "installation error box")
+    s.click(box.require(IDOK, "OK button"))
+    w = s.wait_for_page("failed")
+    check(read_tree(target) == before, "the deep directory was not restored")
+    check(case.read_settings() == settings_before, "settings changed after a failed install")
+    s.click(w.require(FINISH, "Finish button"))
+    s.wait_for_exit(2)
+    case.check_no_leftovers()
+
+    os.remove(os.path.join(target, "zz"))
+    case.start()
+    go_to_copying(case)
+    w = s.wait_for_page("installed")
+    check(case.read_settings() == "ConfigurationTemplatesLocation=%s\n" % windows_path(target),
+          "settings %r" % case.read_settings())
+    s.click(w.require(FINISH, "Finish button"))
+    s.wait_for_exit(0)
+    expect_installed(target, files)
+    case.check_no_leftovers()
+
+
 def expect_exit_without_final_page(case, status):
     s = case.wine
     deadline = time.monotonic() + 60
@@ -631,6 +687,8 @@ CASES = {
     "silent_failure": silent_failure,
     "russian_run": russian_run,
     "folder_chooser": folder_chooser,
+    "long_target_280": lambda c: long_target(c, 280),
+    "long_target_400": lambda c: long_target(c, 400),
 }
 
 
