@@ -1,8 +1,9 @@
 // The channel's lock on Windows: an unnamed mutex. Each operation waits for
 // it at most 100 ms and does nothing without it, so a front end never hangs
-// on a worker that it has suspended while the worker held the lock. The
-// error publication and the taking of the job wait without limit: a lost
-// error would leave the worker suspended for ever.
+// on a worker that holds the lock and does not go on (stopped by a debugger
+// or by the system). The error publication and the taking of the job wait
+// without limit: a lost error would leave the worker waiting for ever for a
+// front end that never saw it.
 #include <windows.h>
 
 #include "core/progress_channel.h"

@@ -1,6 +1,7 @@
-// The channel's lock on Windows, against a thread that the front end has
-// suspended while it held the lock: every operation gives up after 100 ms,
-// except the error publication, which waits and is never lost.
+// The channel's lock on Windows, against a thread that stopped while it
+// held the lock (the test suspends it, as a debugger would; the program
+// never does): every operation gives up after 100 ms, except the error
+// publication, which waits and is never lost.
 #ifdef _WIN32
 
 #include <process.h>
