@@ -170,10 +170,9 @@ void CInstallerSheet::FollowWorker() {
     channel_.Read(&status, &text, &percentage);
     progressText_ = text;
     progressPercentage_ = percentage;
-    // The failure stays in the channel while the worker restores the
-    // directory: it is shown once.
-    // The worker waits after publishing it until the box has been closed;
-    // then it restores the directory.
+    // The failure is shown once: the worker waits after publishing it until
+    // the box has been closed, then restores the directory while the
+    // failure stays in the channel.
     if (status != 0 && !errorShown_) {
       errorShown_ = true;
       ShowMessage(text, MB_ICONERROR);
