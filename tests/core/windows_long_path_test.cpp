@@ -178,6 +178,37 @@ TEST_P(LongPathTest, InstallUpdateRollBackAndRecordBeyondTheLimit) {
   EXPECT_EQ(Utf8((*values)[0]), target_);
 }
 
+// Beyond what the system takes at all (32767 units): the probe says no and
+// an installation fails as any failed file operation does, nothing left.
+TEST(LongPath, APathBeyondTheSystemsLimitFailsLikeAnyOtherFileOperation) {
+  TempDir root;
+  ScopedEnv tmp("TMP", (root / "tmp").c_str());
+  MakeDirs(root / "tmp");
+  ChooseLanguage("en");
+  std::string target = root.path();
+  while (U16(target).Length() < 33000) target += "\\" + std::string(200, 'x');
+  EXPECT_FALSE(ProbeWritable(U16(target)));
+
+  KitDescription english{u"en", u"Product", u"Vendor", u"readme.html"};
+  WriteFileBytes(
+      root / "brvx.bkd",
+      DeflateRaw(BuildWorkFile({english}, false, {{u"a.txt", AsFileTime(kKitTime), "a"}})));
+  DistributionKit kit;
+  ASSERT_EQ(ReadKit(kit, U16(root / "brvx.bkd")), 0u);
+  ProgressChannel channel;
+  channel.Prepare(&kit, U16(target));
+  TemplateInstaller installer(channel);
+  installer.SetFinishPause(0);
+  uint32_t result = installer.InstallAll(channel);
+  EXPECT_NE(result, 0u);
+  int32_t status = 0;
+  U16String text;
+  channel.Read(&status, &text, nullptr);
+  EXPECT_EQ(status, static_cast<int32_t>(result));
+  EXPECT_EQ(Utf8(text), "Installation error");
+  EXPECT_EQ(CountEntriesStartingWith(root / "tmp", "brstp"), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(DeepTemplateDirectories, LongPathTest, ::testing::Values(280, 400),
                          [](const ::testing::TestParamInfo<size_t>& info) {
                            return std::to_string(info.param) + "Units";
