@@ -32,3 +32,7 @@ struct InstallWorkerJob {
 // channel (and in pause, when given). 0 success, 1223 cancelled, otherwise
 // the failure's code.
 uint32_t RunInstallWorker(ProgressChannel& channel, WorkerPause* pause = nullptr);
+
+// The text that tells where the originals that a rollback could not put
+// back are kept.
+U16String KeptBackupMessage(const U16String& folder);
