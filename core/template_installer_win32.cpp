@@ -6,12 +6,9 @@
 #include "core/template_installer.h"
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
+#include "platform/win32/extended_path.h"
 
 namespace {
-
-const wchar_t* Wide(const U16String& text) {
-  return reinterpret_cast<const wchar_t*>(text.Data());
-}
 
 bool IsSeparator(char16_t unit) {
   return unit == u'\\' || unit == u'/';
@@ -76,7 +73,7 @@ uint32_t MoveBackupIntoPlace(const U16String& backup, const U16String& place) {
   constexpr DWORD kPauseMs = 100;
   DWORD code = 0;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (MoveFileExW(Wide(backup), Wide(place),
+    if (MoveFileExW(ExtendedPath(backup).c_str(), ExtendedPath(place).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
       return 0;
     code = GetLastError();
@@ -98,7 +95,7 @@ uint32_t RemoveTree(const U16String& path) {
     U16String name = search.CurrentName();
     if (name == u"." || name == u"..") continue;
     U16String entry = directory + name;
-    DWORD attributes = GetFileAttributesW(Wide(entry));
+    DWORD attributes = GetFileAttributesW(ExtendedPath(entry).c_str());
     // A link or junction is removed itself, never followed.
     bool link =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -108,7 +105,7 @@ uint32_t RemoveTree(const U16String& path) {
       RemoveDirectoryPath(entry);
     } else {
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(Wide(entry), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(ExtendedPath(entry).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
       DeleteFilePath(entry);
     }
   }

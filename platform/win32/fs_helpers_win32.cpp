@@ -187,7 +187,8 @@ bool IsDirectoryPath(const U16String& path) {
 }
 
 PathKind GetPathKind(const U16String& path) {
-  DWORD attributes = path.IsEmpty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(path));
+  DWORD attributes =
+      path.IsEmpty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(ExtendedPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
 }
