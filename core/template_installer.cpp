@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "core/install_journal.h"
 #include "core/install_worker.h"
 #include "localization/message_catalogue.h"
 #include "platform/file_api.h"
@@ -27,6 +28,11 @@ U16String DecimalText(unsigned value) {
 }
 
 }  // namespace
+
+TemplateInstaller::TemplateInstaller(ProgressChannel& channel)
+    : journal_(new InstallJournal), channel_(channel) {}
+
+TemplateInstaller::~TemplateInstaller() = default;
 
 U16String EntryPath(const U16String& target, const U16String& entryName) {
   U16String name = entryName;
@@ -57,8 +63,7 @@ uint32_t TemplateInstaller::InstallAll(ProgressChannel& channel) {
 
     result = BackupFile(path);
     if (result == kErrorFileNotFound || result == kErrorPathNotFound) {
-      transactions_.back().writtenFiles.push_back(path);
-      result = 0;
+      result = RecordWrittenFile(path);
     }
     if (result == 0) {
       size_t last = path.FindLast(kSeparator);
@@ -95,11 +100,21 @@ uint32_t TemplateInstaller::BeginTransaction(const U16String& target) {
 
   // The backup directory is created exclusively: a name that exists, or
   // that somebody takes between the search and the creation, is passed over.
+  // Its journal is made first and names both directories before the backup
+  // directory exists, so that no moment of the run escapes it.
   for (unsigned k = 0;; ++k) {
     U16String candidate = temp + u"brstp" + DecimalText(k);
     if (PathExists(candidate)) continue;
-    result = CreatePrivateDirectory(candidate);
+    result = journal_->Create(candidate + kJournalSuffix);
     if (result == kErrorAlreadyExists) continue;
+    if (result == 0) result = journal_->Record(JournalRecord::kTarget, target);
+    if (result == 0) result = journal_->Record(JournalRecord::kBackup, candidate + kSeparator);
+    if (result != 0) return result;
+    result = CreatePrivateDirectory(candidate);
+    if (result == kErrorAlreadyExists) {
+      journal_->Remove();
+      continue;
+    }
     if (result != 0) return result;
     InstallTransaction& transaction = transactions_.back();
     transaction.backupDirectory = candidate + kSeparator;
@@ -186,7 +201,27 @@ uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path)
 }
 
 uint32_t TemplateInstaller::FinishTransaction() {
-  return RemoveTree(transactions_.back().backupDirectory);
+  // Once committed, a run that dies while the backup goes is not undone:
+  // the next start only removes what is left of the backup.
+  journal_->Record(JournalRecord::kCommitted, U16String());
+  uint32_t result = RemoveTree(transactions_.back().backupDirectory);
+  journal_->Remove();
+  return result;
+}
+
+uint32_t TemplateInstaller::JournalCreatedDirectory(const U16String& path) {
+  return journal_->Record(JournalRecord::kDirectory, path);
+}
+
+uint32_t TemplateInstaller::RecordWrittenFile(const U16String& path) {
+  uint32_t result = journal_->Record(JournalRecord::kFile, path);
+  if (result == 0) transactions_.back().writtenFiles.push_back(path);
+  return result;
+}
+
+void TemplateInstaller::RollBackInterrupted(const InstallTransaction& transaction) {
+  transactions_.push_back(transaction);
+  Rollback(0);
 }
 
 uint32_t RemoveTree(const U16String& path) {
@@ -232,5 +267,7 @@ uint32_t TemplateInstaller::Rollback(uint32_t code) {
   }
   if (!transaction.backupDirectory.IsEmpty()) RemoveTree(transaction.backupDirectory);
   for (const U16String& directory : transaction.createdDirectories) RemoveTree(directory);
+  // Undone: nothing is left for a later start to do.
+  journal_->Remove();
   return code;
 }

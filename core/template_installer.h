@@ -5,11 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/distribution_kit.h"
 #include "core/progress_channel.h"
 #include "platform/strings.h"
+
+class InstallJournal;
 
 struct InstallTransaction {
   U16String targetDirectory;  // ends in a separator
@@ -20,7 +23,8 @@ struct InstallTransaction {
 
 class TemplateInstaller {
  public:
-  explicit TemplateInstaller(ProgressChannel& channel) : channel_(channel) {}
+  explicit TemplateInstaller(ProgressChannel& channel);
+  ~TemplateInstaller();
 
   // The whole installation of the channel's job: 0, 1223 when cancelled, or
   // the code of the first failure (after the directory has been restored).
@@ -32,12 +36,22 @@ class TemplateInstaller {
   uint32_t FinishTransaction();
   uint32_t Rollback(uint32_t code);
 
+  // Undoes the transaction of a run that died, as its own Rollback would
+  // have (the journal's file is the caller's).
+  void RollBackInterrupted(const InstallTransaction& transaction);
+
   const std::vector<InstallTransaction>& transactions() const { return transactions_; }
   // The pause after the last publication (1000 ms), so the front end sees it.
   void SetFinishPause(unsigned milliseconds) { finishPauseMs_ = milliseconds; }
 
  private:
+  // Records a change in the journal before it is made, and a file about to
+  // be written where none was in the transaction as well.
+  uint32_t JournalCreatedDirectory(const U16String& path);
+  uint32_t RecordWrittenFile(const U16String& path);
+
   std::vector<InstallTransaction> transactions_;
+  std::unique_ptr<InstallJournal> journal_;
   ProgressChannel& channel_;
   unsigned finishPauseMs_ = 1000;
 };
