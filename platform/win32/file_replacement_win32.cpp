@@ -54,7 +54,10 @@ uint32_t FileReplacement::Begin(const U16String& path) {
   DWORD attributes = GetFileAttributesW(Wide(target));
   existed_ = attributes != INVALID_FILE_ATTRIBUTES;
   if (existed_) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
+    // A read-only file refuses writing on Windows; said here as well, since
+    // a process that may write any file (root under Wine) would not be told.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
+      return ERROR_ACCESS_DENIED;
     // Opened for writing as a rewrite in place would open it: a read-only
     // file, or one that another program holds without sharing, is refused.
     HANDLE probe = CreateFileW(Wide(target), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
