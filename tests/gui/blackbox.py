@@ -890,7 +890,10 @@ def headless_signals(case):
         case.start(["-S"], display=False)
         case.wait_for_copying()
         case.send_signal(number)
-        case.wait_for_exit(3)
+        try:
+            case.wait_for_exit(3)
+        except Failure as failure:
+            raise Failure("after %s: %s" % (number.name, failure))
         after = read_tree(target)
         check(after == before, "not restored after %s: %s" % (number.name, sorted(
             (n, after.get(n, (None,))[0][:8] if after.get(n) else None, before.get(n))
