@@ -30,7 +30,10 @@
 namespace {
 
 constexpr size_t kFileSize = 4096;
-constexpr int kFilesPerFolder = 10000 / 700;  // 100 folders of 7 subfolders for 10,000
+// 700 folders (100 of 7 subfolders each) for 10,000 files.
+int Folders(int files) {
+  return files * 7 / 100;
+}
 constexpr time_t kOld = 1500000000;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -38,8 +41,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 std::string FilePath(const std::string& root, int files, int index) {
-  int folders = files / kFilesPerFolder;
-  int folder = index % folders;
+  int folder = index % Folders(files);
   return root + "/f" + std::to_string(folder / 7) + "/s" + std::to_string(folder % 7) + "/t" +
          std::to_string(index) + ".xml";
 }
@@ -66,15 +68,21 @@ struct Measure {
   int status = 0;
 };
 
-// Runs body in a child that is process 1 of a new PID namespace; the PID
-// that a last fork gets there tells how many processes body started.
+// Runs body in a child that is process 1 of a new PID namespace (made by a
+// helper process, as a namespace ends with its first process); the PID that
+// a last fork gets there tells how many processes body started.
 template <typename Body>
 Measure Measured(Body body) {
   int channel[2];
   if (pipe(channel) != 0) return {0, -1, -1};
-  bool isolated = unshare(CLONE_NEWPID) == 0;
-  pid_t child = fork();
-  if (child == 0) {
+  pid_t helper = fork();
+  if (helper == 0) {
+    bool isolated = unshare(CLONE_NEWPID) == 0;
+    pid_t child = fork();
+    if (child != 0) {
+      waitpid(child, nullptr, 0);
+      _exit(0);
+    }
     auto start = std::chrono::steady_clock::now();
     Measure m;
     m.status = body();
@@ -92,7 +100,7 @@ Measure Measured(Body body) {
   Measure m{0, -1, -1};
   if (read(channel[0], &m, sizeof m) != sizeof m) m.status = -1;
   close(channel[0]);
-  waitpid(child, nullptr, 0);
+  waitpid(helper, nullptr, 0);
   return m;
 }
 
@@ -132,8 +140,7 @@ std::vector<Row> RunSize(const std::string& work, int files) {
   std::string source = base + "/source", target = base + "/templates", tarFile = base + "/tree.tar";
   mkdir(base.c_str(), 0700);
   mkdir(source.c_str(), 0755);
-  std::printf("generating %d files of %zu bytes in %d folders\n", files, kFileSize,
-              files / kFilesPerFolder);
+  std::printf("generating %d files of %zu bytes in %d folders\n", files, kFileSize, Folders(files));
   WriteTree(source, files);
   PackOptions options;
   options.level = 6;
