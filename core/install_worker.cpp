@@ -1,7 +1,5 @@
 #include "core/install_worker.h"
 
-#include <cstdio>
-
 #include "core/template_installer.h"
 #include "localization/message_catalogue.h"
 
@@ -17,9 +15,6 @@ uint32_t RunInstallWorker(ProgressChannel& channel) {
     result = installer.InstallAll(channel);
     kept = installer.keptBackupDirectory();
   }
-  // Told on standard error whatever the front end shows, so that a script
-  // learns where the originals are.
-  if (!kept.IsEmpty()) std::fprintf(stderr, "%s\n", ToNarrow(KeptBackupMessage(kept)).Data());
   channel.MarkWorkerEnded(result, kept);
   return result;
 }

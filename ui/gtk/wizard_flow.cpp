@@ -12,6 +12,7 @@
 #include "core/template_location.h"
 #include "localization/message_catalogue.h"
 #include "platform/fs_helpers.h"
+#include "ui/console/console_text.h"
 #include "ui/gtk/installer_dlg.h"
 #include "ui/gtk/message_box.h"
 
@@ -155,7 +156,10 @@ void CInstallerDlg::FollowWorker() {
 void CInstallerDlg::TellKeptBackup() {
   while (!channel_.HasWorkerEnded()) gtk_main_iteration();
   U16String kept = channel_.KeptBackupDirectory();
-  if (!kept.IsEmpty()) ShowMessage(KeptBackupMessage(kept), kMessageErrorOk);
+  if (kept.IsEmpty()) return;
+  // On standard error as well, for whoever started the program from a script.
+  WriteLine(stderr, KeptBackupMessage(kept));
+  ShowMessage(KeptBackupMessage(kept), kMessageErrorOk);
 }
 
 void CInstallerDlg::ShowSuccessPage() {
