@@ -25,6 +25,10 @@ void StartWorker(InstallWorker& worker, ProgressChannel& channel);
 // channel. 0 success, 1223 cancelled, otherwise the failure's code.
 uint32_t RunInstallWorker(ProgressChannel& channel);
 
+// The text that tells where the originals that a rollback could not put
+// back are kept.
+U16String KeptBackupMessage(const U16String& folder);
+
 // Called by the worker right after it has published an error. Windows: the
 // worker suspends itself until the front end has shown the error. Linux:
 // nothing, the rollback follows at once.

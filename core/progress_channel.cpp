@@ -52,6 +52,7 @@ void ProgressChannel::Prepare(DistributionKit* kit, const U16String& target) {
   workerRunning_ = false;
   workerEnded_ = false;
   workerResult_ = 0;
+  keptBackup_.Clear();
 }
 
 void ProgressChannel::Publish(int32_t status, const U16String& text, int32_t percentage) {
@@ -105,13 +106,14 @@ void ProgressChannel::MarkWorkerStarted() {
   workerEnded_ = false;
 }
 
-void ProgressChannel::MarkWorkerEnded(uint32_t result) {
+void ProgressChannel::MarkWorkerEnded(uint32_t result, const U16String& keptBackup) {
   // All under the life lock: a waiter cannot return, and so cannot destroy
   // what the notifier uses, before the worker's last touch is over.
   std::lock_guard<std::mutex> life(lifeMutex_);
   workerRunning_ = false;
   workerEnded_ = true;
   workerResult_ = result;
+  keptBackup_ = keptBackup;
   if (notifier_) notifier_(notifierData_);
   lifeChanged_.notify_all();
 }
@@ -120,6 +122,11 @@ bool ProgressChannel::HasWorkerEnded(uint32_t* result) {
   std::lock_guard<std::mutex> life(lifeMutex_);
   if (workerEnded_ && result) *result = workerResult_;
   return workerEnded_;
+}
+
+U16String ProgressChannel::KeptBackupDirectory() {
+  std::lock_guard<std::mutex> life(lifeMutex_);
+  return workerEnded_ ? keptBackup_ : U16String();
 }
 
 void ProgressChannel::WaitForWorkerEnd() {

@@ -44,9 +44,13 @@ class ProgressChannel {
 
   // The worker's life, which a cancelled run signals in no other way.
   void MarkWorkerStarted();
-  void MarkWorkerEnded(uint32_t result);
+  // keptBackup: the folder that still holds originals the rollback could not
+  // put back (empty when there is none).
+  void MarkWorkerEnded(uint32_t result, const U16String& keptBackup = U16String());
   // True once the worker of the current job has ended; result gets its result.
   bool HasWorkerEnded(uint32_t* result = nullptr);
+  // Once the worker has ended: its kept backup folder, or empty.
+  U16String KeptBackupDirectory();
   // Blocks while a worker of the current job is still running.
   void WaitForWorkerEnd();
 
@@ -77,6 +81,7 @@ class ProgressChannel {
   bool workerRunning_ = false;
   bool workerEnded_ = false;
   uint32_t workerResult_ = 0;
+  U16String keptBackup_;
   Notifier notifier_ = nullptr;
   void* notifierData_ = nullptr;
 };

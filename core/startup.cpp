@@ -1,5 +1,6 @@
 #include "core/startup.h"
 
+#include "core/install_worker.h"
 #include "core/interrupted_runs.h"
 #include "core/template_location.h"
 #include "localization/message_catalogue.h"
@@ -41,6 +42,7 @@ void PutRightInterruptedRuns() {
   RecoveryOutcome outcome = RecoverInterruptedRuns();
   for (const U16String& directory : outcome.restoredDirectories)
     WriteErrorLine(GetMessageText("IDS_INTERRUPTED_UNDONE") + u' ' + directory);
+  for (const U16String& folder : outcome.keptBackups) WriteErrorLine(KeptBackupMessage(folder));
 }
 
 bool RunStartupSequenceFor(SetupContext& context, const U16String& kitPath,

@@ -16,6 +16,10 @@ namespace {
 constexpr uint32_t kErrorHandleEof = 38;
 // Windows ERROR_DIRECTORY: a directory stands where a file must go.
 constexpr uint32_t kErrorDirectory = 267;
+// Windows ERROR_CANT_ACCESS_FILE: a FIFO, socket or device stands where the
+// kit has a file. It is not moved away: it cannot be copied to another
+// volume, and opening it could block.
+constexpr uint32_t kErrorSpecialFile = 1920;
 // Windows ERROR_WRITE_FAULT: a file that exists could not be moved into the
 // backup directory (no room there, no right to move it, ...).
 constexpr uint32_t kErrorBackupFailed = 29;
@@ -25,6 +29,13 @@ U16String DecimalText(unsigned value) {
   U16String out;
   for (char c : digits) out.Append(static_cast<char16_t>(c));
   return out;
+}
+
+// True when path is directory or lies inside it.
+bool IsWithin(const U16String& path, const U16String& directory) {
+  U16String prefix = directory;
+  EnsureTrailingSeparator(prefix);
+  return path == directory || path.StartsWith(prefix.Data());
 }
 
 }  // namespace
@@ -88,6 +99,8 @@ uint32_t TemplateInstaller::InstallAll(ProgressChannel& channel) {
 
 uint32_t TemplateInstaller::BeginTransaction(const U16String& target) {
   transactions_.emplace_back();
+  written_.clear();
+  keptBackup_.Clear();
   transactions_.back().targetDirectory = target;
   if (target.IsEmpty()) return 0;
 
@@ -124,31 +137,40 @@ uint32_t TemplateInstaller::BeginTransaction(const U16String& target) {
 }
 
 bool NeedsCopy(const U16String& path, FileTime entryTime) {
+  // Only a regular file is opened; anything else is for BackupFile to judge.
+  if (GetPathKind(path) != PathKind::File) return true;
   FileHandle handle;
   if (FileApi::Open(path, kAccessRead, kOpenExisting, &handle) != 0) return true;
   FileTime existing = 0;
   uint32_t result = FileApi::GetTimes(handle, nullptr, nullptr, &existing);
   FileApi::Close(handle);
   if (result != 0) return true;
-  return existing < entryTime;
+  // The file system keeps the time only to its own precision (Linux: whole
+  // seconds), so the entry's time is compared at that precision.
+  return existing < entryTime - entryTime % kStoredWriteTimePrecision;
 }
 
 uint32_t TemplateInstaller::BackupFile(const U16String& path) {
   const InstallTransaction& transaction = transactions_.back();
   U16String relative = path.Substring(transaction.targetDirectory.Length());
   U16String destination = transaction.backupDirectory + relative;
-  // Nothing to keep: spare the move (the result is the one it would give).
-  if (!PathExists(path)) return kErrorFileNotFound;
-  // A directory where the kit has a file is never moved away: with the
-  // backup directory removed at the end, its contents would be lost.
-  if (IsDirectoryPath(path)) return kErrorDirectory;
-  // A kit that names the same file twice: the backup already holds the
-  // original, which the file written meanwhile must not replace; and a file
-  // that this run wrote itself has nothing to keep.
-  if (PathExists(destination)) return 0;
-  for (const U16String& written : transaction.writtenFiles) {
-    if (written == path) return 0;
+  switch (GetPathKind(path)) {
+    // Nothing to keep: spare the move (the result is the one it would give).
+    case PathKind::Missing:
+      return kErrorFileNotFound;
+    // A directory where the kit has a file is never moved away: with the
+    // backup directory removed at the end, its contents would be lost.
+    case PathKind::Directory:
+      return kErrorDirectory;
+    case PathKind::Special:
+      return kErrorSpecialFile;
+    case PathKind::File:
+      break;
   }
+  // A file that this run wrote itself has nothing to keep; and for a kit
+  // that names the same file twice the backup already holds the original,
+  // which the file written meanwhile must not replace.
+  if (written_.count(path) != 0 || PathExists(destination)) return 0;
   size_t last = destination.FindLast(kSeparator);
   if (last != U16String::npos) {
     uint32_t result = EnsureDirectory(destination.Substring(0, last), false);
@@ -214,9 +236,12 @@ uint32_t TemplateInstaller::JournalCreatedDirectory(const U16String& path) {
 }
 
 uint32_t TemplateInstaller::RecordWrittenFile(const U16String& path) {
+  if (written_.count(path) != 0) return 0;
   uint32_t result = journal_->Record(JournalRecord::kFile, path);
-  if (result == 0) transactions_.back().writtenFiles.push_back(path);
-  return result;
+  if (result != 0) return result;
+  written_.insert(path);
+  transactions_.back().writtenFiles.push_back(path);
+  return 0;
 }
 
 void TemplateInstaller::RollBackInterrupted(const InstallTransaction& transaction) {
@@ -224,35 +249,31 @@ void TemplateInstaller::RollBackInterrupted(const InstallTransaction& transactio
   Rollback(0);
 }
 
-uint32_t RemoveTree(const U16String& path) {
-  if (path.IsEmpty()) return 0;
-  U16String directory = path;
-  if (!IsRootPath(directory) && !EndsWithAnySeparator(directory)) directory.Append(kSeparator);
-  DirectorySearch search;
-  for (bool found = search.FindFirst(directory + u"*"); found; found = search.FindNext()) {
-    U16String name = search.CurrentName();
-    if (name == u"." || name == u"..") continue;
-    if (search.CurrentAttributes() & kAttributeDirectory) {
-      RemoveTree(directory + name);
-    } else {
-      DeleteFilePath(directory + name);
-    }
-  }
-  search.EndSearch();
-  return RemoveDirectoryPath(path);
-}
-
-void RestoreTree(const U16String& target, const U16String& backup) {
+bool RestoreTree(const U16String& target, const U16String& backup) {
+  bool restored = true;
   DirectorySearch search;
   for (bool found = search.FindFirst(backup + u"*"); found; found = search.FindNext()) {
     U16String name = search.CurrentName();
     if (name == u"." || name == u"..") continue;
     if (search.CurrentAttributes() & kAttributeDirectory) {
-      RestoreTree(target + name + kSeparator, backup + name + kSeparator);
-    } else {
-      MoveBackupIntoPlace(backup + name, target + name);
+      U16String directory = backup + name + kSeparator;
+      // Emptied, it goes; a directory that still holds a file stays.
+      if (RestoreTree(target + name + kSeparator, directory)) {
+        RemoveDirectoryPath(directory);
+      } else {
+        restored = false;
+      }
+    } else if (MoveBackupIntoPlace(backup + name, target + name) != 0) {
+      restored = false;
     }
   }
+  return restored;
+}
+
+bool RestoreAndRemoveBackup(const U16String& target, const U16String& backup) {
+  if (!RestoreTree(target, backup)) return false;
+  RemoveTree(backup);
+  return !PathExists(backup);
 }
 
 uint32_t TemplateInstaller::Rollback(uint32_t code) {
@@ -262,11 +283,14 @@ uint32_t TemplateInstaller::Rollback(uint32_t code) {
   // only be put back once the room they took is free again. (None of them
   // is in the backup: a file the run wrote itself is never backed up.)
   for (const U16String& file : transaction.writtenFiles) DeleteFilePath(file);
-  if (!transaction.targetDirectory.IsEmpty() && !transaction.backupDirectory.IsEmpty()) {
-    RestoreTree(transaction.targetDirectory, transaction.backupDirectory);
+  const U16String& backup = transaction.backupDirectory;
+  if (!backup.IsEmpty() && !RestoreAndRemoveBackup(transaction.targetDirectory, backup))
+    keptBackup_ = backup;
+  for (const U16String& directory : transaction.createdDirectories) {
+    // A directory that holds the kept backup stays with it.
+    if (!keptBackup_.IsEmpty() && IsWithin(keptBackup_, directory)) continue;
+    RemoveTree(directory);
   }
-  if (!transaction.backupDirectory.IsEmpty()) RemoveTree(transaction.backupDirectory);
-  for (const U16String& directory : transaction.createdDirectories) RemoveTree(directory);
   // Undone: nothing is left for a later start to do.
   journal_->Remove();
   return code;

@@ -25,7 +25,7 @@ U16String OutermostMissingLevel(const U16String& path) {
 
 uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) {
   if (IsRootPath(path)) return 0;
-  // mkdir -p does not tell whether it created anything, so look first.
+  // MakeDirectoryPath does not tell whether it created anything, so look first.
   if (IsDirectoryPath(path)) return 0;
   U16String outermost = record ? OutermostMissingLevel(path) : U16String();
   // Only a missing level goes into the journal: whatever stands there is
@@ -34,7 +34,7 @@ uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) 
     if (uint32_t result = JournalCreatedDirectory(outermost)) return result;
   }
   if (MakeDirectoryPath(path) != 0) {
-    // mkdir -p may have made the upper levels before a lower one failed
+    // MakeDirectoryPath may have made the upper levels before a lower one failed
     // (a name too long, say); they are the run's to remove.
     if (record && IsDirectoryPath(outermost)) {
       transactions_.back().createdDirectories.push_back(outermost);
@@ -45,7 +45,13 @@ uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) 
   return 0;
 }
 
-// mv replaces the file at the place by itself.
-void MoveBackupIntoPlace(const U16String& backup, const U16String& place) {
-  MovePath(backup, place);
+// The move replaces the file at the place by itself.
+uint32_t MoveBackupIntoPlace(const U16String& backup, const U16String& place) {
+  return MovePath(backup, place);
+}
+
+// The system removes the whole tree, links removed and never followed.
+uint32_t RemoveTree(const U16String& path) {
+  if (path.IsEmpty()) return 0;
+  return RemoveDirectoryPath(path);
 }

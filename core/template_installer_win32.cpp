@@ -1,9 +1,17 @@
 // The installer's Windows forms: directory creation with its level-by-level
-// retry, and putting backups back over the files written meanwhile.
+// retry, putting backups back over the files written meanwhile, and the
+// removal of a tree.
+#include <windows.h>
+
 #include "core/template_installer.h"
+#include "platform/file_api.h"
 #include "platform/fs_helpers.h"
 
 namespace {
+
+const wchar_t* Wide(const U16String& text) {
+  return reinterpret_cast<const wchar_t*>(text.Data());
+}
 
 bool IsSeparator(char16_t unit) {
   return unit == u'\\' || unit == u'/';
@@ -65,9 +73,50 @@ uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) 
   return result;
 }
 
-// MoveFileW does not replace an existing file: the file that the
-// installation wrote goes first.
-void MoveBackupIntoPlace(const U16String& backup, const U16String& place) {
-  DeleteFilePath(place);
-  MovePath(backup, place);
+// One step that replaces the file the installation wrote, so that the place
+// is never left without a file. Another program may hold that file for a
+// moment (a virus scanner, an indexer): retried for about two seconds.
+uint32_t MoveBackupIntoPlace(const U16String& backup, const U16String& place) {
+  constexpr int kAttempts = 20;
+  constexpr DWORD kPauseMs = 100;
+  DWORD code = 0;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (MoveFileExW(Wide(backup), Wide(place),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+      return 0;
+    code = GetLastError();
+    if (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) break;
+    Sleep(kPauseMs);
+  }
+  return code ? code : kErrorAccessDenied;
+}
+
+// RemoveDirectoryW wants an empty directory: the tree is emptied first. A
+// read-only file (an original that went into the backup) loses the
+// attribute, which DeleteFileW would refuse.
+uint32_t RemoveTree(const U16String& path) {
+  if (path.IsEmpty()) return 0;
+  U16String directory = path;
+  if (!IsRootPath(directory) && !EndsWithAnySeparator(directory)) directory.Append(kSeparator);
+  DirectorySearch search;
+  for (bool found = search.FindFirst(directory + u"*"); found; found = search.FindNext()) {
+    U16String name = search.CurrentName();
+    if (name == u"." || name == u"..") continue;
+    U16String entry = directory + name;
+    DWORD attributes = GetFileAttributesW(Wide(entry));
+    // A link or junction is removed itself, never followed.
+    bool link =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if ((search.CurrentAttributes() & kAttributeDirectory) && !link) {
+      RemoveTree(entry);
+    } else if ((search.CurrentAttributes() & kAttributeDirectory)) {
+      RemoveDirectoryPath(entry);
+    } else {
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(Wide(entry), attributes & ~FILE_ATTRIBUTE_READONLY);
+      DeleteFilePath(entry);
+    }
+  }
+  search.EndSearch();
+  return RemoveDirectoryPath(path);
 }

@@ -30,6 +30,7 @@ constexpr uint32_t kShareRead = 1;
 // Result codes with a fixed meaning (Windows error numbers).
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorInvalidData = 13;
 constexpr uint32_t kErrorInvalidParameter = 87;
@@ -40,9 +41,18 @@ constexpr uint32_t kErrorCancelled = 1223;
 // FILETIME: 100-nanosecond intervals since 1601-01-01 UTC.
 using FileTime = uint64_t;
 constexpr FileTime kUnixEpochAsFileTime = 0x019DB1DED53E8000ull;
+// The precision of a time that SetWriteTime stores: Linux keeps whole
+// seconds, Windows the full 100 ns.
+#ifdef _WIN32
+constexpr FileTime kStoredWriteTimePrecision = 1;
+#else
+constexpr FileTime kStoredWriteTimePrecision = 10000000;
+#endif
 
 namespace FileApi {
 
+// Linux: an open with write access never follows a symbolic link at the
+// last level, and an open never waits (a FIFO opened for reading).
 uint32_t Open(const U16String& path, uint32_t access, uint32_t disposition, FileHandle* handle,
               uint32_t share = kShareNone);
 // bytesRead and overlapped may be null; both null is an invalid parameter.

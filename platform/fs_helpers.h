@@ -41,9 +41,21 @@ uint32_t GetTempFreeSpace(uint32_t* bytes);
 uint32_t CreateTempFile(const U16String& directory, const U16String& prefix, U16String* name);
 // As CreateTempFile, but only ever inside directory.
 uint32_t CreateTempFileIn(const U16String& directory, const U16String& prefix, U16String* name);
+// Makes the directory with every missing level. Linux: 0 also when it
+// exists, 2 when a level cannot be made. Windows: 183 when it exists, else
+// 0 or the system's error.
 uint32_t MakeDirectoryPath(const U16String& path);
+// Moves a file (or link) to a new name. Linux: replaces an existing file and
+// moves between file systems (bytes, permission bits and times; a partial
+// copy is removed); 0 when moved, 2 when nothing was moved. Windows: never
+// replaces; 0 or the system's error.
 uint32_t MovePath(const U16String& from, const U16String& to);
+// Linux: removes the directory with everything in it, never following a
+// link out of it; 0 when the path is gone (or was never there). Windows: the
+// directory must be empty; 0 or the system's error.
 uint32_t RemoveDirectoryPath(const U16String& path);
+// Removes one file (a link itself, not its target); 0 when it is gone.
+// Linux: a missing file is gone too. Windows: 2 for a missing file.
 uint32_t DeleteFilePath(const U16String& path);
 bool IsRootPath(const U16String& path);
 bool IsNetworkPath(const U16String& path);
@@ -53,6 +65,10 @@ bool IsNetworkPath(const U16String& path);
 bool PathExists(const U16String& path);
 // True when path names a directory (links followed).
 bool IsDirectoryPath(const U16String& path);
+// What stands at path, links followed (a dangling link is a File). Special:
+// a FIFO, socket or device (Linux only).
+enum class PathKind { Missing, File, Directory, Special };
+PathKind GetPathKind(const U16String& path);
 // Creates one directory, private to the user, that must not exist yet:
 // 0, 183 when the name is taken, or another code.
 uint32_t CreatePrivateDirectory(const U16String& path);

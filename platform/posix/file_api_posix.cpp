@@ -46,8 +46,10 @@ uint32_t Open(const U16String& path, uint32_t access, uint32_t disposition, File
   }
   if (disposition == kCreateAlways) flags |= O_CREAT;
   if (disposition == kTruncateExisting) flags |= O_TRUNC;
-  // Descriptors never leak into the shell commands the program runs.
-  flags |= O_CLOEXEC;
+  // A link planted under the name of a file the program writes (its work
+  // file, a template file) is not followed; and no open waits for a writer.
+  if (access & kAccessWrite) flags |= O_NOFOLLOW;
+  flags |= O_CLOEXEC | O_NONBLOCK;
   int fd = ::open(ToNarrow(path).Data(), flags, 0660);
   if (fd < 0) return FailWithErrno();
   *handle = fd;

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorDiskFull = 112;
 // Links followed before giving up, as the kernel does for a path.
 constexpr int kMaxLinkDepth = 40;

@@ -1,28 +1,22 @@
-// Path-level operations on Linux: libc for queries, the shell tools mkdir,
-// mv and rm for changes, with Windows result codes.
+// Path-level operations on Linux: direct system calls, with Windows result
+// codes. A path reaches the system exactly as given.
 #include <errno.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/random.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
-#include "platform/shell_command.h"
 
 namespace {
-
-NarrowString Quoted(const U16String& path) {
-  NarrowString out("\"");
-  out.Append(EscapeForDoubleQuotes(ToNarrow(path)));
-  out.Append('"');
-  return out;
-}
 
 bool IsDirectory(const char* path) {
   struct stat status;
@@ -63,6 +57,116 @@ bool CreateExclusive(const NarrowString& directory, const NarrowString& prefix,
     if (errno != EEXIST) return false;
   }
   return false;
+}
+
+// mkdir of one level; an existing directory counts as made.
+bool MakeOneLevel(const char* level) {
+  if (::mkdir(level, 0777) == 0) return true;
+  if (errno != EEXIST) return false;
+  if (IsDirectory(level)) return true;
+  errno = EEXIST;
+  return false;
+}
+
+bool WriteAll(int fd, const char* data, size_t count) {
+  while (count > 0) {
+    ssize_t n = ::write(fd, data, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The bytes, permission bits and times of the regular file source into the
+// new file fd. The source is never opened through a link, and opening it
+// cannot block (a FIFO put there meanwhile is refused).
+bool CopyRegularFile(const char* source, int fd) {
+  int in = ::open(source, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat status;
+  bool ok = ::fstat(in, &status) == 0 && S_ISREG(status.st_mode);
+  static constexpr size_t kBlock = 256 * 1024;
+  std::unique_ptr<char[]> block(ok ? new (std::nothrow) char[kBlock] : nullptr);
+  ok = ok && block != nullptr;
+  while (ok) {
+    ssize_t n = ::read(in, block.get(), kBlock);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = WriteAll(fd, block.get(), static_cast<size_t>(n));
+  }
+  ::close(in);
+  if (!ok) return false;
+  // The owner as well where the process may set it (root); else its own.
+  [[maybe_unused]] bool owned = ::fchown(fd, status.st_uid, status.st_gid) == 0;
+  struct timespec times[2] = {status.st_atim, status.st_mtim};
+  return ::fchmod(fd, status.st_mode & 07777) == 0 && ::futimens(fd, times) == 0;
+}
+
+// A move between file systems: a copy under a fresh name beside the
+// destination, renamed over it once complete, then the source removed. A
+// failed copy is removed again; the destination is untouched until then.
+bool MoveAcrossFileSystems(const NarrowString& source, const NarrowString& destination) {
+  struct stat status;
+  if (::lstat(source.Data(), &status) != 0) return false;
+  if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) return false;
+  NarrowString scratch;
+  bool made = false;
+  for (int attempt = 0; attempt < 100 && !made; ++attempt) {
+    scratch = destination + ".mv" + RandomSuffix();
+    if (S_ISLNK(status.st_mode)) {
+      std::vector<char> link(static_cast<size_t>(status.st_size) + 1);
+      ssize_t n = ::readlink(source.Data(), link.data(), link.size());
+      if (n < 0 || static_cast<size_t>(n) >= link.size()) return false;
+      link[static_cast<size_t>(n)] = 0;
+      made = ::symlink(link.data(), scratch.Data()) == 0;
+    } else {
+      int fd = ::open(scratch.Data(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        bool copied = CopyRegularFile(source.Data(), fd);
+        // close reports a write that failed late (a full volume).
+        copied = ::close(fd) == 0 && copied;
+        if (!copied) {
+          ::unlink(scratch.Data());
+          return false;
+        }
+        made = true;
+      }
+    }
+    if (!made && errno != EEXIST) return false;
+  }
+  if (!made || ::rename(scratch.Data(), destination.Data()) != 0) {
+    if (made) ::unlink(scratch.Data());
+    return false;
+  }
+  // A source that cannot be removed leaves a second copy, never none.
+  ::unlink(source.Data());
+  return true;
+}
+
+// Removes the entry name of the directory dirFd: a file or link at once, a
+// directory with everything in it. Links are removed, never followed, so
+// nothing outside the tree is touched.
+void RemoveEntry(int dirFd, const char* name) {
+  if (::unlinkat(dirFd, name, 0) == 0 || errno == ENOENT) return;
+  if (errno != EISDIR && errno != EPERM) return;
+  int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* stream = ::fdopendir(fd);
+  if (stream == nullptr) {
+    ::close(fd);
+    return;
+  }
+  while (struct dirent* entry = ::readdir(stream)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    RemoveEntry(::dirfd(stream), entry->d_name);
+  }
+  ::closedir(stream);
+  ::unlinkat(dirFd, name, AT_REMOVEDIR);
 }
 
 }  // namespace
@@ -116,40 +220,40 @@ uint32_t CreateTempFile(const U16String& directory, const U16String& prefix, U16
 }
 
 uint32_t MakeDirectoryPath(const U16String& path) {
-  NarrowString command("mkdir -p ");
-  command.Append(Quoted(path));
-  command.Append(" 2>/dev/null");
-  int status = RunShellCommand(command);
-  if (status == -1) return kErrorInvalidParameter;
-  if (((status >> 8) & 0xFF) != 0) return kErrorFileNotFound;
+  NarrowString narrow = ToNarrow(path);
+  if (narrow.IsEmpty()) return kErrorFileNotFound;
+  // The parent usually exists: one call then does it.
+  if (MakeOneLevel(narrow.Data())) return 0;
+  if (errno != ENOENT) return kErrorFileNotFound;
+  for (size_t i = 1; i <= narrow.Length(); ++i) {
+    if (i < narrow.Length() && narrow[i] != '/') continue;
+    if (narrow[i - 1] == '/') continue;
+    if (!MakeOneLevel(narrow.Substring(0, i).Data())) return kErrorFileNotFound;
+  }
   return 0;
 }
 
 uint32_t MovePath(const U16String& from, const U16String& to) {
-  NarrowString command("mv ");
-  command.Append(Quoted(from));
-  command.Append(' ');
-  command.Append(Quoted(to));
-  command.Append(" 2>/dev/null");
-  int status = RunShellCommand(command);
-  if (status == -1) return kErrorInvalidParameter;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 1) return kErrorFileNotFound;
-  return 0;
+  NarrowString source = ToNarrow(from);
+  NarrowString destination = ToNarrow(to);
+  if (::rename(source.Data(), destination.Data()) == 0) return 0;
+  if (errno != EXDEV) return kErrorFileNotFound;
+  return MoveAcrossFileSystems(source, destination) ? 0 : kErrorFileNotFound;
 }
 
 uint32_t RemoveDirectoryPath(const U16String& path) {
-  NarrowString command("rm -rf ");
-  command.Append(Quoted(path));
-  command.Append(" 2>/dev/null");
-  RunShellCommand(command);
-  return 0;
+  NarrowString narrow = ToNarrow(path);
+  while (narrow.Length() > 1 && narrow.EndsWith('/')) narrow.Truncate(narrow.Length() - 1);
+  if (narrow.IsEmpty()) return kErrorFileNotFound;
+  RemoveEntry(AT_FDCWD, narrow.Data());
+  struct stat status;
+  if (::lstat(narrow.Data(), &status) != 0 && errno == ENOENT) return 0;
+  return kErrorAccessDenied;
 }
 
 uint32_t DeleteFilePath(const U16String& path) {
-  NarrowString command("rm -f ");
-  command.Append(Quoted(path));
-  RunShellCommand(command);
-  return 0;
+  if (::unlink(ToNarrow(path).Data()) == 0 || errno == ENOENT) return 0;
+  return errno == ENOTDIR ? 0 : kErrorAccessDenied;
 }
 
 bool IsRootPath(const U16String& path) {
@@ -165,7 +269,19 @@ bool PathExists(const U16String& path) {
   return !path.IsEmpty() && ::lstat(ToNarrow(path).Data(), &status) == 0;
 }
 
-bool IsDirectoryPath(const U16String& path) { return IsDirectory(ToNarrow(path).Data()); }
+bool IsDirectoryPath(const U16String& path) {
+  return IsDirectory(ToNarrow(path).Data());
+}
+
+PathKind GetPathKind(const U16String& path) {
+  NarrowString narrow = ToNarrow(path);
+  struct stat status;
+  if (::stat(narrow.Data(), &status) != 0) {
+    return ::lstat(narrow.Data(), &status) == 0 ? PathKind::File : PathKind::Missing;
+  }
+  if (S_ISDIR(status.st_mode)) return PathKind::Directory;
+  return S_ISREG(status.st_mode) ? PathKind::File : PathKind::Special;
+}
 
 uint32_t CreatePrivateDirectory(const U16String& path) {
   if (::mkdir(ToNarrow(path).Data(), 0700) == 0) return 0;

@@ -33,7 +33,7 @@ uint32_t CodeOf(int error) {
     case EACCES:
     case EPERM:
     case EROFS:
-      return 5;  // ERROR_ACCESS_DENIED
+      return kErrorAccessDenied;
     default:
       return kErrorInvalidParameter;
   }

@@ -142,6 +142,12 @@ bool IsDirectoryPath(const U16String& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+PathKind GetPathKind(const U16String& path) {
+  DWORD attributes = path.IsEmpty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
+}
+
 // The temporary folder of a Windows user is the user's own, and a new
 // directory inherits its access: that keeps it private.
 uint32_t CreatePrivateDirectory(const U16String& path) {

@@ -1,6 +1,9 @@
 #include "core/template_installer.h"
 
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -160,21 +163,30 @@ std::map<std::string, FileIdentity> Identities(const std::string& dir) {
 
 }  // namespace
 
+// Kit times with a fraction of a second (every kit made on Windows) as well:
+// a file system that keeps whole seconds must not make them look newer.
 TEST_F(InstallerTest, FreshInstallThenASecondRunWritesNothing) {
-  MakeKit({{"a.txt", "alpha"}, {"conf\\sub\\b.xml", "<b/>"}, {"conf/c.cfg", "c=1"}});
-  target_ = root_ / "deep/missing/templates";
-  ASSERT_EQ(Install(), 0u);
-  EXPECT_EQ(ListTree(target_), (std::vector<std::string>{"a.txt", "conf/", "conf/c.cfg",
-                                                         "conf/sub/", "conf/sub/b.xml"}));
-  EXPECT_EQ(ReadFileBytes(target_ + "/conf/sub/b.xml"), "<b/>");
-  EXPECT_EQ(GetMTime(target_ + "/a.txt"), kKitTime);
-  EXPECT_EQ(BackupDirectories(), 0);
+  for (FileTime fraction : {FileTime(0), FileTime(1234567)}) {
+    SCOPED_TRACE(fraction);
+    FileTime time = AsFileTime(kKitTime) + fraction;
+    MakeKitFromFiles({{u"a.txt", time, "alpha"},
+                      {u"conf\\sub\\b.xml", time, "<b/>"},
+                      {u"conf/c.cfg", time, "c=1"}});
+    target_ = root_ / (fraction ? "fraction/templates" : "deep/missing/templates");
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_EQ(ListTree(target_), (std::vector<std::string>{"a.txt", "conf/", "conf/c.cfg",
+                                                           "conf/sub/", "conf/sub/b.xml"}));
+    EXPECT_EQ(ReadFileBytes(target_ + "/conf/sub/b.xml"), "<b/>");
+    EXPECT_EQ(GetMTime(target_ + "/a.txt"), kKitTime);
+    EXPECT_EQ(BackupDirectories(), 0);
 
-  auto before = Identities(target_);
-  std::this_thread::sleep_for(std::chrono::seconds(1));  // a rewrite would show in the change times
-  ASSERT_EQ(Install(), 0u);
-  EXPECT_EQ(Identities(target_), before);
-  EXPECT_EQ(BackupDirectories(), 0);
+    auto before = Identities(target_);
+    std::this_thread::sleep_for(
+        std::chrono::seconds(1));  // a rewrite would show in the change times
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_EQ(Identities(target_), before);
+    EXPECT_EQ(BackupDirectories(), 0);
+  }
 }
 
 TEST_F(InstallerTest, OnlyOlderFilesAreReplacedAndBackedUpMeanwhile) {
@@ -293,6 +305,49 @@ TEST_F(InstallerTest, ADirectoryWhereTheKitHasAFileIsNeverMovedAway) {
   EXPECT_EQ(TakeSnapshot(target_), before);
   EXPECT_EQ(BackupDirectories(), 0);
 }
+
+#ifndef _WIN32
+// A FIFO where the kit has a file: opening it would block for ever, and it
+// cannot be copied to another volume. It is refused, like a directory.
+TEST_F(InstallerTest, AFifoWhereTheKitHasAFileIsRefused) {
+  MakeDirs(target_);
+  WriteFileBytes(target_ + "/a.txt", "old");
+  SetMTime(target_ + "/a.txt", kOld);
+  ASSERT_EQ(mkfifo((target_ + "/pipe").c_str(), 0600), 0);
+  MakeKit({{"a.txt", "a"}, {"pipe", "a file named like the FIFO"}, {"z.txt", "z"}});
+  EXPECT_EQ(Install(), 1920u);
+  // (A snapshot would read the FIFO.)
+  EXPECT_EQ(ListTree(target_), (std::vector<std::string>{"a.txt", "pipe"}));
+  EXPECT_EQ(ReadFileBytes(target_ + "/a.txt"), "old");
+  EXPECT_EQ(GetMTime(target_ + "/a.txt"), kOld);
+  struct stat s;
+  ASSERT_EQ(lstat((target_ + "/pipe").c_str(), &s), 0);
+  EXPECT_TRUE(S_ISFIFO(s.st_mode));
+  EXPECT_EQ(BackupDirectories(), 0);
+}
+
+// A template directory typed as "-t": every operation gets it as a name,
+// never as an option, also in the rollback.
+TEST_F(InstallerTest, ATemplateDirectoryNamedLikeAnOption) {
+  ASSERT_EQ(chdir(root_.path().c_str()), 0);
+  target_ = "-t";
+  MakeDirs(root_ / "-t/sub");
+  WriteFileBytes(root_ / "-t/sub/a.txt", "old");
+  SetMTime(root_ / "-t/sub/a.txt", kOld);
+  WriteFileBytes(root_ / "-t/blocker", "x");
+  TreeSnapshot before = TakeSnapshot(root_ / "-t");
+  MakeKit({{"sub\\a.txt", "kit a"}, {"-n\\new.txt", "new"}, {"blocker\\x", "fails"}});
+  EXPECT_EQ(Install(), 3u);
+  EXPECT_EQ(TakeSnapshot(root_ / "-t"), before);
+  EXPECT_EQ(BackupDirectories(), 0);
+  MakeKit({{"sub\\a.txt", "kit a"}, {"-n\\new.txt", "new"}});
+  EXPECT_EQ(Install(), 0u);
+  EXPECT_EQ(ReadFileBytes(root_ / "-t/sub/a.txt"), "kit a");
+  EXPECT_EQ(ReadFileBytes(root_ / "-t/-n/new.txt"), "new");
+  EXPECT_EQ(BackupDirectories(), 0);
+  ASSERT_EQ(chdir("/"), 0);
+}
+#endif
 
 TEST_F(InstallerTest, EmptyKitFinishesAtOnce) {
   MakeKit({});

@@ -1,13 +1,16 @@
-// The installer's Windows form of making directories: an existing one is
-// left alone, a new one is recorded by its outermost new level, and a
-// failure climbs to the drive's root and no further.
+// The installer's Windows forms: making directories (an existing one is left
+// alone, a new one is recorded by its outermost new level, and a failure
+// climbs to the drive's root and no further), putting a backup back while
+// another program holds the file, and removing read-only backups.
 #ifdef _WIN32
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/progress_channel.h"
@@ -69,6 +72,51 @@ TEST(WindowsEnsureDirectory, ExistingNewAndImpossibleDirectories) {
   EXPECT_FALSE(FileExists(root / "a"));
   EXPECT_TRUE(FileExists(root / "d/e"));
   EXPECT_EQ(CountEntriesStartingWith(root.path(), "brstp"), 0);
+}
+
+HANDLE OpenUnshared(const std::string& path) {
+  U16String wide = U16(path);
+  return CreateFileW(reinterpret_cast<const wchar_t*>(wide.Data()), GENERIC_READ, 0, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
+}
+
+// Held by another program for a moment (a scanner, an indexer): the move
+// back waits for it; held for good, the backup stays where it is.
+TEST(WindowsRestore, AFileHeldByAnotherProgram) {
+  TempDir root;
+  for (bool released : {true, false}) {
+    SCOPED_TRACE(released ? "released after 300 ms" : "held throughout");
+    WriteFileBytes(root / "backup", "original");
+    WriteFileBytes(root / "place", "written by the run");
+    HANDLE held = OpenUnshared(root / "place");
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread releaser([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(released ? 300 : 2500));
+      CloseHandle(held);
+    });
+    uint32_t result = MoveBackupIntoPlace(U16(root / "backup"), U16(root / "place"));
+    releaser.join();
+    if (released) {
+      EXPECT_EQ(result, 0u);
+      EXPECT_EQ(ReadFileBytes(root / "place"), "original");
+      EXPECT_FALSE(FileExists(root / "backup"));
+    } else {
+      EXPECT_NE(result, 0u);
+      EXPECT_EQ(ReadFileBytes(root / "backup"), "original");
+      EXPECT_EQ(ReadFileBytes(root / "place"), "written by the run");
+    }
+  }
+}
+
+TEST(WindowsRestore, AReadOnlyBackupGoesWithItsDirectory) {
+  TempDir root;
+  MakeDirs(root / "brstp0/sub");
+  WriteFileBytes(root / "brstp0/sub/original.txt", "read-only original");
+  U16String file = U16(root / "brstp0/sub/original.txt");
+  ASSERT_TRUE(
+      SetFileAttributesW(reinterpret_cast<const wchar_t*>(file.Data()), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(RemoveTree(U16(root / "brstp0")), 0u);
+  EXPECT_FALSE(FileExists(root / "brstp0"));
 }
 
 }  // namespace

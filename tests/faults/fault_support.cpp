@@ -35,6 +35,7 @@ uint32_t RecordedInstall::Run(DistributionKit& kit, const std::string& target,
   TemplateInstaller installer(channel_);
   installer.SetFinishPause(0);
   uint32_t result = installer.InstallAll(channel_);
+  keptBackup = Utf8(installer.keptBackupDirectory());
   channel_.SetNotifier(nullptr, nullptr);
   return result;
 }

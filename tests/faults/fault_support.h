@@ -46,6 +46,8 @@ class RecordedInstall {
   uint32_t Run(DistributionKit& kit, const std::string& target, Observer onPublication = {});
 
   std::vector<Publication> publications;
+  // The backup directory the rollback kept, or empty.
+  std::string keptBackup;
 
  private:
   static void Record(void* data);

@@ -1,10 +1,12 @@
 #include "tests/faults/unprivileged_child.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/template_installer.h"
 #include "localization/language_choice.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/test_support.h"
@@ -25,12 +27,13 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 int RunUnprivilegedInstall(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s KIT TARGET\n", kUnprivilegedInstallOption);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s KIT TARGET [LOCK]\n", kUnprivilegedInstallOption);
     return 2;
   }
   ChooseLanguage("en");
   uint32_t result;
+  std::string kept;
   {
     DistributionKit kit;
     result = ReadKit(kit, U16(argv[0]));
@@ -39,15 +42,22 @@ int RunUnprivilegedInstall(int argc, char** argv) {
       return 0;
     }
     RecordedInstall install;
-    result = install.Run(kit, argv[1]);
+    std::string lastPath;
+    if (argc == 3 && !kit.entries.empty())
+      lastPath = Utf8(EntryPath(U16(std::string(argv[1]) + "/"), kit.entries.back().name));
+    result = install.Run(kit, argv[1], [&](const Publication& p, ProgressChannel&) {
+      if (!lastPath.empty() && p.text == lastPath) chmod(argv[2], 0555);
+    });
+    kept = install.keptBackup;
   }
   std::printf("result %u\n", result);
+  if (!kept.empty()) std::printf("kept %s\n", kept.c_str());
   return 0;
 }
 
 bool RunInstallAsNobody(const std::string& binary, const std::string& kit,
                         const std::string& target, const std::string& tmpdir, std::string* output,
-                        std::string* reason) {
+                        std::string* reason, const std::string& lock) {
   std::string switchUser;
   if (ProgramExists("setpriv")) {
     switchUser = "setpriv --reuid=nobody --regid=nogroup --clear-groups --";
@@ -59,7 +69,7 @@ bool RunInstallAsNobody(const std::string& binary, const std::string& kit,
   }
   std::string command = "TMPDIR=" + Quoted(tmpdir) + " " + switchUser + " " + Quoted(binary) + " " +
                         kUnprivilegedInstallOption + " " + Quoted(kit) + " " + Quoted(target) +
-                        " 2>&1";
+                        (lock.empty() ? "" : " " + Quoted(lock)) + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
     *reason = "popen failed";

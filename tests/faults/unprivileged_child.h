@@ -1,8 +1,10 @@
 // A test binary started as an unprivileged user performs one installation:
-//   setup_fault_tests --unprivileged-install KIT TARGET
+//   setup_fault_tests --unprivileged-install KIT TARGET [LOCK]
 // It reads the kit (the work file goes to TMPDIR), installs it into TARGET
 // and prints "result CODE" on standard output; "read CODE" when the kit
-// could not be read. Its exit status is 0 whenever it printed a line.
+// could not be read; then "kept DIR" when the rollback kept its backup. With
+// LOCK, the user makes that directory of theirs read-only when the last
+// entry is published. Its exit status is 0 whenever it printed a line.
 #pragma once
 
 #include <string>
@@ -17,4 +19,4 @@ int RunUnprivilegedInstall(int argc, char** argv);
 // output receives what the child printed.
 bool RunInstallAsNobody(const std::string& binary, const std::string& kit,
                         const std::string& target, const std::string& tmpdir, std::string* output,
-                        std::string* reason);
+                        std::string* reason, const std::string& lock = std::string());

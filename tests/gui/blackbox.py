@@ -262,7 +262,7 @@ class Case:
                 env["XAUTHORITY"] = path
 
     def start(self, arguments=(), lang="en_US.UTF-8", probe=True, display=True, terminal=False,
-              reader_gone=False):
+              reader_gone=False, trace=None):
         """Without display the program runs with no DISPLAY at all, and its
         standard output and error are kept apart (stderr on a terminal of
         its own with terminal, or a pipe nobody reads any more with
@@ -297,7 +297,13 @@ class Case:
                 os.close(read_end)
                 stderr = os.fdopen(write_end, "wb")
         self.started = time.monotonic()
-        command = self.run_as.command([os.path.join(self.program_dir, "setup"), *arguments], env)
+        program = [os.path.join(self.program_dir, "setup"), *arguments]
+        if trace:
+            # Every call that makes or replaces a process, the program's own
+            # start included, as the user the program runs as.
+            program = [find_tool("strace"), "-f", "-qq", "-o", trace, "-e", "trace=process",
+                       *program]
+        command = self.run_as.command(program, env)
         # A switch through runuser leaves the program a child of runuser:
         # its own session lets stop() end both.
         self.process = subprocess.Popen(command, cwd=self.cwd, env=env, stdout=stdout,
@@ -791,6 +797,32 @@ def headless_terminal(case):
     case.check_no_leftovers()
 
 
+def headless_starts_no_process(case):
+    """A silent run, startup and an installation that replaces files and
+    makes new ones, counted under strace: one execve (the program's own
+    start), no fork, no vfork, no clone of a process (threads only)."""
+    target = os.path.join(case.root, "target")
+    write_tree(target, {"templates/order.tmpl": "old\n", "readme.txt": "old\n"}, OLD_TIME)
+    case.configure_target(target)
+    case.make_kit(SAMPLE)
+    check(find_tool("strace"), "strace is not installed")
+    traces = os.path.join(case.root, "trace")
+    os.makedirs(traces)
+    os.chown(traces, case.run_as.uid, case.run_as.gid)
+    trace = os.path.join(traces, "calls")
+    case.start(["-S"], display=False, trace=trace)
+    case.wait_for_exit(0)
+    check(read_tree(target)["readme.txt"][0] == b"sample\n", "readme.txt not replaced")
+    with open(trace) as f:
+        calls = [line.split(" ", 1)[1].strip() for line in f if " " in line]
+    execs = [c for c in calls if c.startswith("execve(")]
+    started = [c for c in calls if c.startswith(("fork(", "vfork(")) or
+               (c.startswith(("clone(", "clone3(")) and "CLONE_THREAD" not in c)]
+    check(len(execs) == 1, "programs run: %s" % execs)
+    check(started == [], "processes started: %s" % started)
+    case.check_no_leftovers()
+
+
 def headless_refusals(case):
     """Missing and damaged kit, in English and in Russian, and a kit whose
     checksums do not hold: the refusal on standard error, status 1, nothing
@@ -976,6 +1008,7 @@ CASES = {
     "headless_success": headless_success,
     "headless_terminal": headless_terminal,
     "headless_refusals": headless_refusals,
+    "headless_starts_no_process": headless_starts_no_process,
     "headless_failing_install": headless_failing_install,
     "no_display_interactive": no_display_interactive,
     "usage": usage,

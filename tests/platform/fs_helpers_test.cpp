@@ -3,10 +3,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "platform/shell_command.h"
 #endif
 
 #include <gtest/gtest.h>
@@ -134,8 +133,8 @@ TEST(TempFiles, FallsBackAndReportsWhereTheFileIs) {
 }
 #endif
 
-// The same operations on both systems; where the results differ, Linux runs
-// shell tools and Windows one system call each.
+// The same operations on both systems, each a system call or a few; where
+// the results differ, each keeps its system's rule.
 TEST(PathOperations, MakeMoveDelete) {
   TempDir dir;
   EXPECT_EQ(MakeDirectoryPath(U16(dir / "a/b/c")), 0u);
@@ -160,7 +159,8 @@ TEST(PathOperations, MakeMoveDelete) {
     EXPECT_EQ(ReadFileBytes(dir / "from"), "new");
     EXPECT_EQ(DeleteFilePath(U16(dir / "from")), 0u);
   } else {
-    EXPECT_EQ(MovePath(U16(dir / "from"), U16(dir / "to")), 0u) << "mv replaces an existing file";
+    EXPECT_EQ(MovePath(U16(dir / "from"), U16(dir / "to")), 0u)
+        << "a move replaces an existing file";
     EXPECT_EQ(ReadFileBytes(dir / "to"), "new");
   }
   EXPECT_EQ(MovePath(U16(dir / "from"), U16(dir / "to2")), 2u) << "missing source";
@@ -205,34 +205,105 @@ TEST(PathOperations, UnicodeNamesReachTheSystemUnchanged) {
   }
 }
 #else
-TEST(ShellCommands, HostilePathsReachTheToolUnchangedAndRunNothing) {
+// The narrow form of a name goes to the system byte for byte: nothing reads
+// a leading "-" as an option or a quote, "$" or backquote as the shell's.
+TEST(PathOperations, AnyNameReachesTheSystemUnchanged) {
   TempDir dir;
   const std::string names[] = {
-      "back\\slash", "dou\"ble",       "dol$lar",       "$HOME",
-      "back`tick`",  "$(touch PWNED)", "`touch PWNED`", "sp ace; touch PWNED",
-      "new\nline",   "кириллица",      "\\\"$`",
+      "-t",         "--help",         "back\\slash",
+      "dou\"ble",   "dol$lar",        "$HOME",
+      "back`tick`", "$(touch PWNED)", "sp ace; touch PWNED",
+      "new\nline",  "кириллица",      "bad\xff\xfeutf8",
+      "\\\"$`",
   };
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
   for (const std::string& name : names) {
-    std::string sub = dir / ("d_" + name);
-    ASSERT_EQ(MakeDirectoryPath(U16(sub)), 0u) << name;
-    struct stat status;
-    EXPECT_EQ(stat(sub.c_str(), &status), 0) << name;
-    WriteFileBytes(sub + "/f", name);
-    EXPECT_EQ(MovePath(U16(sub + "/f"), U16(dir / ("f_" + name))), 0u) << name;
-    EXPECT_EQ(ReadFileBytes(dir / ("f_" + name)), name);
-    DeleteFilePath(U16(dir / ("f_" + name)));
-    EXPECT_FALSE(FileExists(dir / ("f_" + name))) << name;
-    RemoveDirectoryPath(U16(sub));
-    EXPECT_FALSE(FileExists(sub)) << name;
+    SCOPED_TRACE(name);
+    // Relative as well as absolute: a relative "-t" is what a user may type.
+    for (const std::string& base : {dir.path() + "/", std::string()}) {
+      bool dash = name[0] == '-';
+      U16String sub = FromNarrow((base + (dash ? name : "d_" + name)).c_str());
+      std::string narrow = ToNarrow(sub).Data();
+      ASSERT_EQ(MakeDirectoryPath(sub + u"/inner"), 0u);
+      EXPECT_TRUE(IsDirectoryPath(sub + u"/inner"));
+      WriteFileBytes(narrow + "/f", name);
+      U16String moved = FromNarrow((base + (dash ? name + "f" : "f_" + name)).c_str());
+      EXPECT_EQ(MovePath(sub + u"/f", moved), 0u);
+      EXPECT_EQ(ReadFileBytes(ToNarrow(moved).Data()), name);
+      EXPECT_EQ(DeleteFilePath(moved), 0u);
+      EXPECT_FALSE(FileExists(ToNarrow(moved).Data()));
+      EXPECT_EQ(RemoveDirectoryPath(sub), 0u);
+      EXPECT_FALSE(FileExists(narrow));
+    }
   }
   EXPECT_FALSE(FileExists(dir / "PWNED"));
   EXPECT_EQ(ListTree(dir.path()).size(), 0u) << "only the named paths were touched";
   ASSERT_EQ(chdir("/"), 0);
 }
 
-TEST(ShellCommands, EscapeForDoubleQuotes) {
-  EXPECT_EQ(EscapeForDoubleQuotes(NarrowString("a\\b\"c$d`e'f")), "a\\\\b\\\"c\\$d\\`e'f");
+// /dev/shm is a tmpfs: a move between it and the test's directory crosses
+// file systems, which rename cannot do.
+TEST(PathOperations, MoveAcrossFileSystems) {
+  TempDir dir;
+  struct stat here, shm;
+  if (stat("/dev/shm", &shm) != 0 || stat(dir.path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "/dev/shm is not another file system here";
+  char pattern[] = "/dev/shm/setup-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string other = pattern;
+
+  const std::string source = dir / "source";
+  WriteFileBytes(source, std::string(300000, 'x') + "end");
+  chmod(source.c_str(), 0640);
+  struct timespec times[2] = {{1500000000, 123456789}, {1600000000, 987654321}};
+  ASSERT_EQ(utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+  WriteFileBytes(other + "/dest", "the file it replaces");
+  ASSERT_EQ(MovePath(U16(source), U16(other + "/dest")), 0u);
+  EXPECT_FALSE(FileExists(source));
+  EXPECT_EQ(ReadFileBytes(other + "/dest"), std::string(300000, 'x') + "end");
+  struct stat moved;
+  ASSERT_EQ(stat((other + "/dest").c_str(), &moved), 0);
+  EXPECT_EQ(moved.st_mode & 07777, 0640u);
+  EXPECT_EQ(moved.st_mtim.tv_sec, 1600000000);
+  EXPECT_EQ(moved.st_mtim.tv_nsec, 987654321);
+
+  // A link moves as a link; a FIFO or a directory is not copied (2).
+  ASSERT_EQ(symlink("/nowhere/target", (other + "/link").c_str()), 0);
+  EXPECT_EQ(MovePath(U16(other + "/link"), U16(dir / "link")), 0u);
+  char target[64] = {};
+  EXPECT_EQ(readlink((dir / "link").c_str(), target, sizeof target - 1), 15);
+  EXPECT_STREQ(target, "/nowhere/target");
+  ASSERT_EQ(mkfifo((other + "/fifo").c_str(), 0600), 0);
+  MakeDirs(other + "/sub");
+  EXPECT_EQ(MovePath(U16(other + "/fifo"), U16(dir / "fifo")), 2u);
+  EXPECT_EQ(MovePath(U16(other + "/sub"), U16(dir / "sub")), 2u);
+  EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"link"})) << "no partial copy left";
+  EXPECT_EQ(RemoveDirectoryPath(U16(other)), 0u);
+  EXPECT_FALSE(FileExists(other));
+}
+
+// The removal of a tree removes links and never what they point at.
+TEST(PathOperations, RemovalNeverFollowsALinkOutOfTheTree) {
+  TempDir dir;
+  MakeDirs(dir / "outside/deep");
+  WriteFileBytes(dir / "outside/deep/keep", "keep");
+  WriteFileBytes(dir / "outside/file", "keep");
+  MakeDirs(dir / "tree/sub");
+  WriteFileBytes(dir / "tree/sub/f", "x");
+  ASSERT_EQ(symlink((dir / "outside").c_str(), (dir / "tree/sub/dirlink").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "outside/file").c_str(), (dir / "tree/filelink").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
+  chmod((dir / "tree/sub").c_str(), 0);  // root ignores it; a user removes their own anyway
+  ASSERT_EQ(symlink((dir / "outside").c_str(), (dir / "toplink").c_str()), 0);
+
+  EXPECT_EQ(RemoveDirectoryPath(U16(dir / "toplink/")), 0u);
+  EXPECT_EQ(RemoveDirectoryPath(U16(dir / "tree")), 0u);
+  EXPECT_EQ(ListTree(dir.path()), (std::vector<std::string>{"outside/", "outside/deep/",
+                                                            "outside/deep/keep", "outside/file"}));
+  // DeleteFilePath removes files and links, not directories.
+  EXPECT_NE(DeleteFilePath(U16(dir / "outside/deep")), 0u);
+  EXPECT_TRUE(FileExists(dir / "outside/deep/keep"));
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "core/install_worker.h"
 #include "core/startup.h"
 #include "core/template_location.h"
 #include "localization/message_catalogue.h"
@@ -60,6 +61,8 @@ RunOutcome HeadlessRun::Run() {
     StartWorker(worker_, channel_);
     FollowWorker();
     channel_.SetNotifier(nullptr, nullptr);
+    U16String kept = channel_.KeptBackupDirectory();
+    if (!kept.IsEmpty()) WriteLine(stderr, KeptBackupMessage(kept));
   }
   run.cancelRequested = cancelRequested_.load();
   NoteInstallation(run, channel_);

@@ -89,6 +89,8 @@ class CInstallerDlg : public CWnd {
 
  private:
   void FollowWorker();
+  // After the rollback: where the originals it could not put back are kept.
+  void TellKeptBackup();
   void OpenDescription();
 
   static void BackClicked(GtkButton*, gpointer dialog);

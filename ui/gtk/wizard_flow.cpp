@@ -1,10 +1,17 @@
 // The wizard's state machine: pages, button rows and transitions, the
 // copying loop, and what Finish does.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "core/distribution_kit.h"
+#include "core/install_worker.h"
 #include "core/template_location.h"
 #include "localization/message_catalogue.h"
 #include "platform/fs_helpers.h"
-#include "platform/shell_command.h"
 #include "ui/gtk/installer_dlg.h"
 #include "ui/gtk/message_box.h"
 
@@ -12,6 +19,25 @@ namespace {
 
 NarrowString Text(const char* key) {
   return ToNarrow(GetMessageText(key));
+}
+
+// Opens path with the desktop's opener and waits for it: the path is its only
+// argument and no shell sees it, so nothing in it needs escaping.
+void OpenWithDesktop(const U16String& path) {
+  // A relative path could begin with "-" and be read as an option.
+  NarrowString narrow = ToNarrow(path.StartsWith(u"/") ? path : U16String(u"./") + path);
+  char program[] = "xdg-open";
+  char* argv[] = {program, const_cast<char*>(narrow.Data()), nullptr};
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return;
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  if (posix_spawnp(&child, program, &actions, nullptr, argv, environ) == 0) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  posix_spawn_file_actions_destroy(&actions);
 }
 
 // Runs on the worker's thread after each publication and at its end: makes
@@ -107,6 +133,7 @@ void CInstallerDlg::FollowWorker() {
     if (window_) progressPage_->Update(percentage);
     if (status != 0) {
       ShowMessage(text, kMessageErrorOk);
+      TellKeptBackup();
       ShowErrorPage();
       return;
     }
@@ -118,6 +145,7 @@ void CInstallerDlg::FollowWorker() {
     if (ended) {
       // Cancelled: the worker has rolled back and published nothing. A
       // cancel by signal ends the run here.
+      TellKeptBackup();
       if (stopSignalled_ && window_) {
         gtk_widget_destroy(window_);
         return;
@@ -127,6 +155,12 @@ void CInstallerDlg::FollowWorker() {
     }
     gtk_main_iteration();
   }
+}
+
+void CInstallerDlg::TellKeptBackup() {
+  while (!channel_.HasWorkerEnded()) gtk_main_iteration();
+  U16String kept = channel_.KeptBackupDirectory();
+  if (!kept.IsEmpty()) ShowMessage(KeptBackupMessage(kept), kMessageErrorOk);
 }
 
 void CInstallerDlg::ShowSuccessPage() {
@@ -190,11 +224,7 @@ void CInstallerDlg::OpenDescription() {
   if (!EndsWithAnySeparator(path)) path.Append(u'/');
   path.Append(link);
   path.ReplaceAll(u'\\', u'/');
-  // The link comes from the kit and is not trusted: inside the double quotes
-  // the shell must see only the path.
-  NarrowString command =
-      NarrowString("xdg-open \"") + EscapeForDoubleQuotes(ToNarrow(path)) + "\" 2>/dev/null";
-  if (PathExists(path) && successPage_->WantsDescription()) RunShellCommand(command);
+  if (PathExists(path) && successPage_->WantsDescription()) OpenWithDesktop(path);
 }
 
 void CInstallerDlg::FinishWizard() {

@@ -186,6 +186,10 @@ void CInstallerSheet::FollowWorker() {
 
 void CInstallerSheet::OnWorkerEnded(uint32_t exitCode) {
   workerResult_ = ResultOfExitCode(exitCode);
+  // After the error box: where the originals the rollback could not put
+  // back are kept.
+  U16String kept = channel_.KeptBackupDirectory();
+  if (!kept.IsEmpty()) ShowMessage(LoadText(IDS_RESTORE_KEPTFILES) + u" " + kept, MB_ICONWARNING);
   if (!context_.silentMode) {
     PressButton(PSBTN_NEXT);
     return;
