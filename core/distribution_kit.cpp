@@ -163,13 +163,18 @@ void CloseAndDelete(DistributionKit& kit) {
     FileApi::Close(kit.handle);
     kit.handle = kInvalidFileHandle;
   }
-  if (!kit.workPath.IsEmpty()) {
+  if (kit.workLock.IsOpen()) {
+    kit.workLock.Delete();
+  } else if (!kit.workPath.IsEmpty()) {
     DeleteFilePath(kit.workPath);
-    kit.workPath.Clear();
   }
+  kit.workPath.Clear();
 }
 
 }  // namespace
+
+const char16_t kWorkFilePrefix[] = u"bdk";
+const char16_t kWorkFileSuffix[] = u".work";
 
 DistributionKit::DistributionKit() : copyBuffer(new uint8_t[kCopyBufferSize]) {}
 
@@ -213,9 +218,14 @@ uint32_t ReadKit(DistributionKit& kit, const U16String& kitPath, KitChecksumRepo
   U16String tempDirectory;
   uint32_t result = GetTempDirectory(&tempDirectory);
   if (result != 0) return result;
+  // Locked from its first moment; where the temporary directory refuses a
+  // new file, an unlocked one in the places scratch files fall back to.
   U16String workPath;
-  result = CreateTempFile(tempDirectory, u"bdk", &workPath);
-  if (result != 0) return result;
+  if (kit.workLock.CreateUnique(tempDirectory, kWorkFilePrefix, kWorkFileSuffix,
+                                LockedFile::Use::kOpenedByName, &workPath) != 0) {
+    result = CreateTempFile(tempDirectory, kWorkFilePrefix, &workPath);
+    if (result != 0) return result;
+  }
   kit.workPath = workPath;
 
   result = UnpackKit(kitPath, kit.workPath);

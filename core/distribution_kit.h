@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_api.h"
+#include "platform/locked_file.h"
 #include "platform/strings.h"
 
 struct KitDescription {
@@ -35,6 +36,9 @@ class DistributionKit {
   std::vector<KitDescription> descriptions;
   std::vector<KitEntry> entries;
   U16String workPath;
+  // Held while the work file exists: a later run removes only the work
+  // files of runs that died.
+  LockedFile workLock;
   FileHandle handle = kInvalidFileHandle;
   uint32_t copyBufferSize = kCopyBufferSize;
   std::unique_ptr<uint8_t[]> copyBuffer;
@@ -59,6 +63,10 @@ struct KitChecksumReport {
   uint32_t index = 0;
   U16String record;
 };
+
+// The work file's name: prefix, six letters or digits, suffix.
+extern const char16_t kWorkFilePrefix[];
+extern const char16_t kWorkFileSuffix[];
 
 // Inflates the kit file into a new work file in the temporary directory and
 // reads its descriptions and directory, checking the checksums that its

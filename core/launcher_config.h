@@ -34,9 +34,10 @@ class SettingsWriteError : public std::exception {
 // Adds every key=value line of the file. A file that cannot be opened or read
 // adds nothing; nothing is reported.
 void ReadLauncherConfig(const U16String& path, LauncherConfig& config);
-// Replaces the file's contents with the config. SettingsWriteError code 1:
-// the file could not be opened (it is unchanged); code 2: the contents could
-// not be stored (the file holds at most the lines before the failing one).
+// Replaces the file whole with the config (a new file renamed over the old
+// one; a link stays a link, the old permission bits stay). SettingsWriteError
+// code 1: the file may not be written or the new file cannot be made; code
+// 2: the contents could not be stored. Either way the old file is unchanged.
 void WriteLauncherConfig(const U16String& path, const LauncherConfig& config);
 
 // False when the key already has this value (case ignored).

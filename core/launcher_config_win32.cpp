@@ -8,6 +8,7 @@
 
 #include "core/launcher_config.h"
 #include "core/launcher_config_parser.h"
+#include "platform/file_replacement.h"
 
 namespace {
 
@@ -117,7 +118,11 @@ void WriteLauncherConfig(const U16String& path, const LauncherConfig& config) {
   }
   if (!wide && !FitsCodePage(config)) wide = true;
 
-  FILE* file = OpenTextFile(path, U16String(wide ? u"wt, ccs=UTF-16LE" : u"wt"));
+  // The lines go to a new file that replaces the old one only when all of
+  // them are stored: a full disk leaves the old file whole.
+  FileReplacement replacement;
+  if (replacement.Begin(path) != 0) throw SettingsWriteError(SettingsWriteError::kCannotOpen);
+  FILE* file = OpenTextFile(replacement.NewPath(), U16String(wide ? u"wt, ccs=UTF-16LE" : u"wt"));
   if (file == nullptr) throw SettingsWriteError(SettingsWriteError::kCannotOpen);
   bool failed = false;
   for (const LauncherConfigEntry& entry : config.entries) {
@@ -132,5 +137,6 @@ void WriteLauncherConfig(const U16String& path, const LauncherConfig& config) {
   // The last lines sit in the stream's buffer until it is closed: a failure
   // to store them shows only here and must not pass for success.
   if (std::fclose(file) != 0) failed = true;
-  if (failed) throw SettingsWriteError(SettingsWriteError::kCannotWrite);
+  if (failed || replacement.Commit() != 0)
+    throw SettingsWriteError(SettingsWriteError::kCannotWrite);
 }

@@ -1,6 +1,10 @@
 #include "core/startup.h"
 
+#include "core/install_worker.h"
+#include "core/interrupted_runs.h"
 #include "core/template_location.h"
+#include "localization/message_catalogue.h"
+#include "platform/error_output.h"
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
 
@@ -34,8 +38,16 @@ bool KitIsPresent(const U16String& kitPath) {
 
 }  // namespace
 
+void PutRightInterruptedRuns() {
+  RecoveryOutcome outcome = RecoverInterruptedRuns();
+  for (const U16String& directory : outcome.restoredDirectories)
+    WriteErrorLine(GetMessageText("IDS_INTERRUPTED_UNDONE") + u' ' + directory);
+  for (const U16String& folder : outcome.keptBackups) WriteErrorLine(KeptBackupMessage(folder));
+}
+
 bool RunStartupSequenceFor(SetupContext& context, const U16String& kitPath,
                            StartupReporter& reporter) {
+  PutRightInterruptedRuns();
   if (!KitIsPresent(kitPath)) {
     reporter.ReportStartupError("IDS_ERROR_NOSOURCE");
     return false;

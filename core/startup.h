@@ -44,7 +44,13 @@ bool HasRoomForKit(uint32_t kitSize, uint32_t freeSpace);
 // Removes what cannot be a template directory from a proposed one.
 void CleanUpTargetDirectory(U16String& directory);
 
-// The sequence for a kit at a given path (empty: no kit).
+// Undoes the installations of runs that died and removes what they left in
+// the temporary directory; a line on standard error names each template
+// directory put back.
+void PutRightInterruptedRuns();
+
+// The sequence for a kit at a given path (empty: no kit); it starts by
+// putting right interrupted runs.
 bool RunStartupSequenceFor(SetupContext& context, const U16String& kitPath,
                            StartupReporter& reporter);
 

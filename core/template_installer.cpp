@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "core/install_journal.h"
 #include "localization/message_catalogue.h"
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
@@ -38,6 +39,11 @@ bool IsWithin(const U16String& path, const U16String& directory) {
 
 }  // namespace
 
+TemplateInstaller::TemplateInstaller(ProgressChannel& channel, WorkerPause* pause)
+    : journal_(new InstallJournal), channel_(channel), pause_(pause) {}
+
+TemplateInstaller::~TemplateInstaller() = default;
+
 U16String EntryPath(const U16String& target, const U16String& entryName) {
   U16String name = entryName;
   name.ReplaceAll(kForeignSeparator, kSeparator);
@@ -68,8 +74,7 @@ uint32_t TemplateInstaller::InstallAll(ProgressChannel& channel) {
 
     result = BackupFile(path);
     if (result == kErrorFileNotFound || result == kErrorPathNotFound) {
-      RecordWrittenFile(path);
-      result = 0;
+      result = RecordWrittenFile(path);
     }
     if (result == 0) {
       size_t last = path.FindLast(kSeparator);
@@ -92,10 +97,6 @@ uint32_t TemplateInstaller::InstallAll(ProgressChannel& channel) {
   return 0;
 }
 
-void TemplateInstaller::RecordWrittenFile(const U16String& path) {
-  if (written_.insert(path).second) transactions_.back().writtenFiles.push_back(path);
-}
-
 uint32_t TemplateInstaller::BeginTransaction(const U16String& target) {
   transactions_.emplace_back();
   written_.clear();
@@ -112,11 +113,21 @@ uint32_t TemplateInstaller::BeginTransaction(const U16String& target) {
 
   // The backup directory is created exclusively: a name that exists, or
   // that somebody takes between the search and the creation, is passed over.
+  // Its journal is made first and names both directories before the backup
+  // directory exists, so that no moment of the run escapes it.
   for (unsigned k = 0;; ++k) {
     U16String candidate = temp + u"brstp" + DecimalText(k);
     if (PathExists(candidate)) continue;
-    result = CreatePrivateDirectory(candidate);
+    result = journal_->Create(candidate + kJournalSuffix);
     if (result == kErrorAlreadyExists) continue;
+    if (result == 0) result = journal_->Record(JournalRecord::kTarget, target);
+    if (result == 0) result = journal_->Record(JournalRecord::kBackup, candidate + kSeparator);
+    if (result != 0) return result;
+    result = CreatePrivateDirectory(candidate);
+    if (result == kErrorAlreadyExists) {
+      journal_->Remove();
+      continue;
+    }
     if (result != 0) return result;
     InstallTransaction& transaction = transactions_.back();
     transaction.backupDirectory = candidate + kSeparator;
@@ -214,7 +225,30 @@ uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path,
 }
 
 uint32_t TemplateInstaller::FinishTransaction() {
-  return RemoveTree(transactions_.back().backupDirectory);
+  // Once committed, a run that dies while the backup goes is not undone:
+  // the next start only removes what is left of the backup.
+  journal_->Record(JournalRecord::kCommitted, U16String());
+  uint32_t result = RemoveTree(transactions_.back().backupDirectory);
+  journal_->Remove();
+  return result;
+}
+
+uint32_t TemplateInstaller::JournalCreatedDirectory(const U16String& path) {
+  return journal_->Record(JournalRecord::kDirectory, path);
+}
+
+uint32_t TemplateInstaller::RecordWrittenFile(const U16String& path) {
+  if (written_.count(path) != 0) return 0;
+  uint32_t result = journal_->Record(JournalRecord::kFile, path);
+  if (result != 0) return result;
+  written_.insert(path);
+  transactions_.back().writtenFiles.push_back(path);
+  return 0;
+}
+
+void TemplateInstaller::RollBackInterrupted(const InstallTransaction& transaction) {
+  transactions_.push_back(transaction);
+  Rollback(0);
 }
 
 bool RestoreTree(const U16String& target, const U16String& backup) {
@@ -259,5 +293,7 @@ uint32_t TemplateInstaller::Rollback(uint32_t code) {
     if (!keptBackup_.IsEmpty() && IsWithin(keptBackup_, directory)) continue;
     RemoveTree(directory);
   }
+  // Undone: nothing is left for a later start to do.
+  journal_->Remove();
   return code;
 }

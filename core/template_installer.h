@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "core/progress_channel.h"
 #include "core/worker_pause.h"
 #include "platform/strings.h"
+
+class InstallJournal;
 
 struct InstallTransaction {
   U16String targetDirectory;  // ends in a separator
@@ -31,8 +34,8 @@ class TemplateInstaller {
  public:
   // pause, when given, is where the worker pauses at its safe points and
   // after its failure.
-  explicit TemplateInstaller(ProgressChannel& channel, WorkerPause* pause = nullptr)
-      : channel_(channel), pause_(pause) {}
+  explicit TemplateInstaller(ProgressChannel& channel, WorkerPause* pause = nullptr);
+  ~TemplateInstaller();
 
   // The whole installation of the channel's job: 0, 1223 when cancelled, or
   // the code of the first failure (after the directory has been restored).
@@ -44,6 +47,10 @@ class TemplateInstaller {
   uint32_t FinishTransaction();
   uint32_t Rollback(uint32_t code);
 
+  // Undoes the transaction of a run that died, as its own Rollback would
+  // have (the journal's file is the caller's).
+  void RollBackInterrupted(const InstallTransaction& transaction);
+
   const std::vector<InstallTransaction>& transactions() const { return transactions_; }
   // After a rollback: the backup directory when some files could not be put
   // back (it then holds exactly those), else empty.
@@ -52,13 +59,17 @@ class TemplateInstaller {
   void SetFinishPause(unsigned milliseconds) { finishPauseMs_ = milliseconds; }
 
  private:
-  // A file the run wrote where none was: recorded for the rollback.
-  void RecordWrittenFile(const U16String& path);
+  // Records a change in the journal before it is made. A file about to be
+  // written where none was goes into the transaction as well, for the
+  // rollback.
+  uint32_t JournalCreatedDirectory(const U16String& path);
+  uint32_t RecordWrittenFile(const U16String& path);
 
   std::vector<InstallTransaction> transactions_;
   // The last transaction's writtenFiles, for lookups in constant time.
   std::unordered_set<U16String, PathHash> written_;
   U16String keptBackup_;
+  std::unique_ptr<InstallJournal> journal_;
   ProgressChannel& channel_;
   WorkerPause* pause_;
   unsigned finishPauseMs_ = 1000;

@@ -28,6 +28,11 @@ uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) 
   // MakeDirectoryPath does not tell whether it created anything, so look first.
   if (IsDirectoryPath(path)) return 0;
   U16String outermost = record ? OutermostMissingLevel(path) : U16String();
+  // Only a missing level goes into the journal: whatever stands there is
+  // not the run's, and a later start must never remove it.
+  if (record && !PathExists(outermost)) {
+    if (uint32_t result = JournalCreatedDirectory(outermost)) return result;
+  }
   if (MakeDirectoryPath(path) != 0) {
     // MakeDirectoryPath may have made the upper levels before a lower one failed
     // (a name too long, say); they are the run's to remove.

@@ -10,6 +10,10 @@
 
 namespace {
 
+const wchar_t* Wide(const U16String& text) {
+  return reinterpret_cast<const wchar_t*>(text.Data());
+}
+
 bool IsSeparator(char16_t unit) {
   return unit == u'\\' || unit == u'/';
 }
@@ -39,6 +43,11 @@ U16String OutermostMissingLevel(const U16String& path) {
 uint32_t TemplateInstaller::EnsureDirectory(const U16String& path, bool record) {
   if (IsRootPath(path)) return 0;
   U16String outermost = record ? OutermostMissingLevel(path) : U16String();
+  // Only a missing level goes into the journal: whatever stands there is
+  // not the run's, and a later start must never remove it.
+  if (record && !PathExists(path)) {
+    if (uint32_t result = JournalCreatedDirectory(outermost)) return result;
+  }
   uint32_t result = MakeDirectoryPath(path);
   // 183: the directory is there already; it is not the installation's.
   if (result == kErrorAlreadyExists) return 0;

@@ -3,13 +3,17 @@
 // (everything up to date), as an update (every installed file older than
 // the kit's) and as a mixed run (half the files missing, half older), each
 // against `tar -xf` of the same tree as an uncompressed tar, in one run.
-// Times leave out the installer's pause after the last file. Processes are
+// Times leave out the installer's pause after the last file. The journal's
+// own records are timed alone beside the fresh install that writes them, and
+// the next start's recovery after a run killed at its last entry is timed
+// for an update and for a fresh install. Processes are
 // counted in a PID namespace of the run's own, so other work on the machine
 // does not show (needs root; otherwise the count says "?").
 //
 //   bench_many_files [WORK_DIR] [FILES...]   (default: $TMPDIR or /tmp; 10000 40000)
 #include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +26,8 @@
 #include <vector>
 
 #include "core/distribution_kit.h"
+#include "core/install_journal.h"
+#include "core/interrupted_runs.h"
 #include "core/progress_channel.h"
 #include "core/template_installer.h"
 #include "localization/language_choice.h"
@@ -126,6 +132,56 @@ void Age(const std::string& target, int files, int dropEvery) {
   }
 }
 
+// The journal's own part of a fresh install: the records it writes (the two
+// directories, one per created folder, one per new file), alone.
+int JournalAlone(const std::string& temp, const std::string& target, int files) {
+  InstallJournal journal;
+  if (journal.Create(FromNarrow((temp + "/brstp99.journal").c_str())) != 0) return 1;
+  uint32_t failed = journal.Record(JournalRecord::kTarget, FromNarrow(target.c_str()));
+  failed |= journal.Record(JournalRecord::kBackup, FromNarrow((temp + "/brstp99/").c_str()));
+  for (int folder = 0; folder < Folders(files); ++folder) {
+    std::string path = FilePath(target, files, folder);
+    failed |= journal.Record(JournalRecord::kDirectory,
+                             FromNarrow(path.substr(0, path.rfind('/')).c_str()));
+  }
+  for (int i = 0; i < files; ++i)
+    failed |= journal.Record(JournalRecord::kFile, FromNarrow(FilePath(target, files, i).c_str()));
+  journal.Remove();
+  return failed != 0;
+}
+
+struct KillAt {
+  int left;
+};
+
+void KillAtLastEntry(void* data) {
+  if (--static_cast<KillAt*>(data)->left == 0) raise(SIGKILL);
+}
+
+// An installation killed with SIGKILL when its last entry is announced (all
+// others done), then the next start's recovery, timed alone.
+Measure KilledThenRecovered(DistributionKit& kit, const std::string& target, int files) {
+  pid_t child = fork();
+  if (child == 0) {
+    ProgressChannel channel;
+    channel.Prepare(&kit, FromNarrow(target.c_str()));
+    KillAt kill{files};
+    channel.SetNotifier(KillAtLastEntry, &kill);
+    TemplateInstaller installer(channel);
+    installer.InstallAll(channel);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  Measure m;
+  m.status = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? 0 : 1;
+  auto start = std::chrono::steady_clock::now();
+  RecoveryOutcome outcome = RecoverInterruptedRuns();
+  m.seconds = Seconds(start);
+  if (outcome.restoredDirectories.size() != 1 || !outcome.keptBackups.empty()) m.status = 1;
+  return m;
+}
+
 int Shell(const std::string& command) {
   return std::system(command.c_str());
 }
@@ -160,12 +216,19 @@ std::vector<Row> RunSize(const std::string& work, int files) {
   sync();
 
   std::vector<Row> rows;
+  rows.push_back({"journal alone", Measured([&] { return JournalAlone(base, target, files); })});
   rows.push_back({"fresh install", Measured([&] { return Install(kit, target); })});
   rows.push_back({"up to date", Measured([&] { return Install(kit, target); })});
   Age(target, files, 0);
   rows.push_back({"update (all older)", Measured([&] { return Install(kit, target); })});
   Age(target, files, 2);
   rows.push_back({"mixed (half new)", Measured([&] { return Install(kit, target); })});
+  // Recovery of a killed run: the update case (every file back from the
+  // backup), then the fresh case (every file deleted again).
+  Age(target, files, 0);
+  rows.push_back({"recover killed update", KilledThenRecovered(kit, target, files)});
+  Shell("rm -rf '" + target + "'");
+  rows.push_back({"recover killed fresh", KilledThenRecovered(kit, target, files)});
   mkdir((base + "/untar").c_str(), 0755);
   std::string untar = "tar -xf '" + tarFile + "' -C '" + base + "/untar'";
   Measure tar = Measured([&] { return Shell(untar); });

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <functional>
@@ -270,52 +271,52 @@ TEST_F(LauncherConfigTest, AddValueAndFindValuesIgnoreCase) {
   EXPECT_EQ(config.entries.size(), 3u);
 }
 
-TEST_F(LauncherConfigTest, FileThatCannotBeOpenedRaisesCodeOne) {
+int RaisedCode(const std::string& path, const LauncherConfig& config) {
+  try {
+    WriteLauncherConfig(U16(path), config);
+  } catch (const SettingsWriteError& error) {
+    return error.code;
+  }
+  return 0;
+}
+
+TEST_F(LauncherConfigTest, FileThatCannotBeWrittenRaisesCodeOneAndStaysAsItWas) {
   LauncherConfig config;
   AddValue(config, U16("a"), U16("1"));
   int descriptors = OpenDescriptorCount();
-  for (const std::string& path : {dir_ / "missing/tarnlaunch.cfg", dir_.path()}) {
+  // A device under the name is no settings file: renaming over it would
+  // take it away.
+  for (const std::string& path : {dir_ / "missing/tarnlaunch.cfg", dir_.path(),
+                                  std::string("/dev/full"), std::string("/dev/null")}) {
     SCOPED_TRACE(path);
-    try {
-      WriteLauncherConfig(U16(path), config);
-      ADD_FAILURE() << "no error raised";
-    } catch (const SettingsWriteError& error) {
-      EXPECT_EQ(error.code, 1);
-    }
+    EXPECT_EQ(RaisedCode(path, config), 1);
   }
+  struct stat status;
+  ASSERT_EQ(stat("/dev/full", &status), 0);
+  EXPECT_TRUE(S_ISCHR(status.st_mode));
+  // An immutable file (the one kind that even root may not write) and a
+  // folder in which no new file can be made.
+  WriteFileBytes(path_, "old=1\n");
+  if (Shell("chattr +i '" + path_ + "' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "chattr +i is not available on this file system";
+  }
+  EXPECT_EQ(RaisedCode(path_, config), 1);
+  Shell("chattr -i '" + path_ + "'");
+  Shell("chattr +i '" + dir_.path() + "'");
+  EXPECT_EQ(RaisedCode(path_, config), 1);
+  Shell("chattr -i '" + dir_.path() + "'");
+  EXPECT_EQ(ReadFileBytes(path_), "old=1\n");
+  EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"tarnlaunch.cfg"});
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
 
-TEST_F(LauncherConfigTest, ContentsThatCannotBeStoredRaiseCodeTwo) {
-  LauncherConfig small, large;
-  AddValue(small, U16("a"), U16("1"));
+TEST_F(LauncherConfigTest, FailedWriteLeavesTheOldFileWhole) {
   std::vector<U16String> many;
   for (int i = 0; i < 2000; ++i) many.push_back(U16("/some/dir/" + std::to_string(i)));
-  SetValues(large, U16("Key"), many);
-  int descriptors = OpenDescriptorCount();
-  // Small contents fail only when the stream's buffer is stored at closing.
-  for (const LauncherConfig* config : {&small, &large}) {
-    try {
-      WriteLauncherConfig(U16("/dev/full"), *config);
-      ADD_FAILURE() << "no error raised for " << config->entries[0].values.size() << " lines";
-    } catch (const SettingsWriteError& error) {
-      EXPECT_EQ(error.code, 2);
-    }
-  }
-  EXPECT_EQ(OpenDescriptorCount(), descriptors);
-}
-
-TEST_F(LauncherConfigTest, FailedWriteLeavesTheLinesBeforeTheFailure) {
-  std::vector<U16String> many;
-  std::string full;
-  for (int i = 0; i < 2000; ++i) {
-    std::string value = "/some/dir/" + std::to_string(i);
-    many.push_back(U16(value));
-    full += "Key=" + value + "\n";
-  }
   LauncherConfig config;
   SetValues(config, U16("Key"), many);
   WriteFileBytes(path_, "old contents\n");
+  int descriptors = OpenDescriptorCount();
   // A file-size limit makes the disk refuse the rest of a real file.
   struct rlimit saved;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -323,18 +324,56 @@ TEST_F(LauncherConfigTest, FailedWriteLeavesTheLinesBeforeTheFailure) {
   limited.rlim_cur = 10000;
   auto* oldHandler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  int code = 0;
-  try {
-    WriteLauncherConfig(U16(path_), config);
-  } catch (const SettingsWriteError& error) {
-    code = error.code;
-  }
+  int code = RaisedCode(path_, config);
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(code, 2);
-  std::string written = ReadFileBytes(path_);
-  EXPECT_EQ(written.size(), 10000u);
-  EXPECT_EQ(written, full.substr(0, written.size()));
+  EXPECT_EQ(ReadFileBytes(path_), "old contents\n");
+  EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"tarnlaunch.cfg"})
+      << "the new file is left behind";
+  EXPECT_EQ(OpenDescriptorCount(), descriptors);
+}
+
+TEST_F(LauncherConfigTest, ReplacementKeepsLinksAndPermissionBits) {
+  LauncherConfig config;
+  AddValue(config, U16("Key"), U16("new"));
+  MakeDirs(dir_ / "real");
+  struct Case {
+    const char* name;
+    std::string link;    // the settings path, a link to target ("" when none)
+    std::string target;  // where the contents must end up
+    mode_t mode;         // of the existing file; 0 when none exists
+  } cases[] = {
+      {"a plain file keeps its mode", "", dir_ / "plain.cfg", 0640},
+      {"a relative link is followed", "rel.cfg", dir_ / "real/a.cfg", 0600},
+      {"a chain of links is followed", "chain.cfg", dir_ / "real/b.cfg", 0644},
+      {"a dangling link gets its target made", "dangling.cfg", dir_ / "real/c.cfg", 0},
+  };
+  Shell("cd '" + dir_.path() + "' && ln -s real/a.cfg rel.cfg && ln -s hop.cfg chain.cfg && " +
+        "ln -s '" + dir_.path() + "/real/b.cfg' hop.cfg && ln -s real/c.cfg dangling.cfg");
+  mode_t mask = umask(022);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.mode != 0) {
+      WriteFileBytes(c.target, "Key=old\nOther=kept\n");
+      ASSERT_EQ(chmod(c.target.c_str(), c.mode), 0);
+    }
+    std::string path = c.link.empty() ? c.target : dir_ / c.link;
+    EXPECT_EQ(RaisedCode(path, config), 0);
+    EXPECT_EQ(ReadFileBytes(c.target), "Key=new\n");
+    struct stat status;
+    ASSERT_EQ(lstat(c.target.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+    EXPECT_EQ(status.st_mode & 07777, c.mode != 0 ? c.mode : 0644);
+    if (!c.link.empty()) {
+      ASSERT_EQ(lstat(path.c_str(), &status), 0);
+      EXPECT_TRUE(S_ISLNK(status.st_mode)) << "the link was replaced by a file";
+    }
+  }
+  umask(mask);
+  EXPECT_EQ(ListTree(dir_.path()),
+            (std::vector<std::string>{"chain.cfg", "dangling.cfg", "hop.cfg", "plain.cfg", "real/",
+                                      "real/a.cfg", "real/b.cfg", "real/c.cfg", "rel.cfg"}));
 }
 
 }  // namespace

@@ -148,6 +148,36 @@ TEST(WindowsLauncherConfig, AFileThatCannotBeOpenedForWriting) {
   EXPECT_TRUE(missing.entries.empty());
 }
 
+// The file is replaced whole: the old one keeps its attributes, a read-only
+// one is refused, and no new file is left in the folder.
+TEST(WindowsLauncherConfig, ReplacedWholeWithItsAttributes) {
+  TempDir dir;
+  std::string path = dir / "tarnlaunch.cfg";
+  LauncherConfig config;
+  AddValue(config, U16("a"), U16("new"));
+  WriteFileBytes(path, "a=old\r\n");
+  U16String widePath = U16(path);
+  const wchar_t* name = reinterpret_cast<const wchar_t*>(widePath.Data());
+  ASSERT_TRUE(SetFileAttributesW(name, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  WriteLauncherConfig(widePath, config);
+  EXPECT_EQ(ReadFileBytes(path), "a=new\r\n");
+  DWORD attributes = GetFileAttributesW(name);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << std::hex << attributes;
+
+  ASSERT_TRUE(SetFileAttributesW(name, FILE_ATTRIBUTE_READONLY));
+  LauncherConfig other;
+  AddValue(other, U16("a"), U16("other"));
+  try {
+    WriteLauncherConfig(widePath, other);
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const SettingsWriteError& error) {
+    EXPECT_EQ(error.code, SettingsWriteError::kCannotOpen);
+  }
+  SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadFileBytes(path), "a=new\r\n");
+  EXPECT_EQ(ListTree(dir.path()), std::vector<std::string>{"tarnlaunch.cfg"});
+}
+
 }  // namespace
 
 #endif  // _WIN32

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/launcher_config.h"
 #include "core/startup.h"
 #include "localization/language_choice.h"
 #include "tests/faults/fault_support.h"
@@ -188,6 +189,42 @@ TEST_F(FullFileSystemTest, TemporaryFileSystemRunsFullWhileAFileIsBackedUp) {
     EXPECT_EQ(NamesIn(root_ / "fs"), std::vector<std::string>{BaseName(kit->workPath)});
     kit.reset();
     EXPECT_EQ(NamesIn(root_ / "fs"), std::vector<std::string>{});
+  }
+}
+
+TEST_F(FullFileSystemTest, SettingsFileOnAFullFileSystemKeepsItsBytes) {
+  MOUNT_OR_SKIP(mount_, root_ / "fs", 64 * KiB);
+  const std::string path = root_ / "fs/tarnlaunch.cfg";
+  std::string old;
+  for (int i = 0; old.size() < 8 * KiB; ++i)
+    old += "InstalledLocation=/opt/launcher/" + std::to_string(i) + "\n";
+  WriteFileBytes(path, old);
+  // Filler takes every block that is left.
+  FILE* filler = fopen((root_ / "fs/filler").c_str(), "wb");
+  ASSERT_NE(filler, nullptr);
+  const std::string block(KiB, 'f');
+  while (fwrite(block.data(), 1, block.size(), filler) == block.size() && fflush(filler) == 0) {
+  }
+  fclose(filler);
+  ASSERT_LT(FreeBytes(root_ / "fs"), 4 * KiB);
+
+  LauncherConfig small, large;
+  ReadLauncherConfig(U16(path), small);
+  ReadLauncherConfig(U16(path), large);
+  SetValues(small, U16("ConfigurationTemplatesLocation"), {U16("/t")});
+  std::vector<U16String> many;
+  for (int i = 0; i < 500; ++i) many.push_back(U16("/templates/" + std::to_string(i)));
+  SetValues(large, U16("ConfigurationTemplatesLocation"), many);
+  for (const LauncherConfig* config : {&small, &large}) {
+    int code = 0;
+    try {
+      WriteLauncherConfig(U16(path), *config);
+    } catch (const SettingsWriteError& error) {
+      code = error.code;
+    }
+    EXPECT_EQ(code, 2);
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_EQ(NamesIn(root_ / "fs"), (std::vector<std::string>{"filler", "tarnlaunch.cfg"}));
   }
 }
 

@@ -113,9 +113,11 @@ TEST_F(HostileEnvironmentTest, EverythingStaysWhereItBelongs) {
     ASSERT_EQ(chdir("/"), 0);
 
     EXPECT_EQ(result != 0, c.fails) << result;
-    EXPECT_EQ(tempDuringRun.size(), 2u) << "the work file and the backup directory in TMPDIR";
-    if (tempDuringRun.size() == 2) {
+    EXPECT_EQ(tempDuringRun.size(), 3u)
+        << "the work file, the backup directory and its journal in TMPDIR";
+    if (tempDuringRun.size() == 3) {
       EXPECT_EQ(tempDuringRun[1], "brstp0");
+      EXPECT_EQ(tempDuringRun[2], "brstp0.journal");
     }
     EXPECT_EQ(NamesIn(root_ / c.tmpdir), std::vector<std::string>{});
     EXPECT_EQ(FindNamed(root_.path(), kMarkerName), std::vector<std::string>{});

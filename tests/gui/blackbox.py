@@ -373,6 +373,25 @@ class Case:
                 self.process.kill()
             self.process.wait()
 
+    def send_signal(self, number):
+        """To the program; through runuser to its whole session."""
+        if self.run_as.switches():
+            os.killpg(self.process.pid, number)
+        else:
+            self.process.send_signal(number)
+
+    def wait_for_copying(self):
+        """Until the installation's journal appears in TMPDIR: the run is
+        copying from then on."""
+        deadline = time.monotonic() + WAIT_LIMIT
+        while time.monotonic() < deadline:
+            if [n for n in os.listdir(self.tmp) if n.endswith(".journal")]:
+                return
+            check(self.process.poll() is None,
+                  "setup ended with status %s before it copied" % self.process.returncode)
+            time.sleep(0.005)
+        raise Failure("no journal appeared in TMPDIR: %s" % os.listdir(self.tmp))
+
     # --- reading windows --------------------------------------------------
     def main_window(self, snap):
         return probe_client.wizard_window(snap)
@@ -884,6 +903,96 @@ def usage(case):
     check(read_tree(case.home) == {} and os.listdir(case.tmp) == [], "--help wrote files")
 
 
+def prepare_long_copy(case):
+    """Large files that replace older ones, so that copying lasts a while."""
+    target = os.path.join(case.root, "target")
+    names = ["big%d.bin" % i for i in range(8)]
+    write_tree(target, {n: "old %s\n" % n for n in names}, OLD_TIME)
+    case.make_kit({n: "\0" * (32 << 20) for n in names})
+    case.configure_target(target)
+    return target
+
+
+def headless_signals(case):
+    """SIGTERM, SIGINT and SIGHUP while copying act as Cancel: status 3, the
+    directory put back, the cancel text, nothing left in TMPDIR."""
+    target = prepare_long_copy(case)
+    before, settings_before = read_tree(target), case.read_settings()
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        case.start(["-S"], display=False)
+        case.wait_for_copying()
+        case.send_signal(number)
+        try:
+            case.wait_for_exit(3)
+        except Failure as failure:
+            raise Failure("after %s: %s" % (number.name, failure))
+        after = read_tree(target)
+        check(after == before, "not restored after %s: %s" % (number.name, sorted(
+            (n, after.get(n, (None,))[0][:8] if after.get(n) else None, before.get(n))
+            for n in set(after) ^ set(before) | {n for n in after if after[n] != before.get(n)})))
+        check(case.read_settings() == settings_before, "settings changed after %s" % number.name)
+        case.check_no_leftovers()
+        check_streams(case, case.en["IDS_CANCEL_FINISH"] + "\n")
+
+
+def killed_run_recovered(case):
+    """A silent run killed while it copies; the next start puts the directory
+    back, says so, and then installs the kit, or with the kit gone ends with
+    status 1, leaving TMPDIR empty."""
+    target = prepare_long_copy(case)
+    before = read_tree(target)
+    undone = "%s %s/\n" % (case.en["IDS_INTERRUPTED_UNDONE"], target)
+    kit = open(case.kit_path(), "rb").read()
+    for kit_stays in (False, True):
+        with open(case.kit_path(), "wb") as f:
+            f.write(kit)
+        case.start(["-S"], display=False)
+        case.wait_for_copying()
+        case.send_signal(signal.SIGKILL)
+        case.process.wait(EXIT_LIMIT)
+        check(os.listdir(case.tmp), "the killed run left nothing behind")
+        if not kit_stays:
+            os.remove(case.kit_path())
+        case.start(["-S"], display=False)
+        case.wait_for_exit(0 if kit_stays else 1)
+        case.check_no_leftovers()
+        check(os.listdir(case.tmp) == [], "TMPDIR holds %s" % os.listdir(case.tmp))
+        if kit_stays:
+            check(read_tree(target)["big0.bin"][0] == b"\0" * (32 << 20), "kit not installed")
+            check_streams(case, undone + case.en["IDS_SUCCESS_FINISH"] + "\n")
+        else:
+            check(read_tree(target) == before, "the template directory was not put back")
+            check_streams(case, undone + case.en["IDS_ERROR_NOSOURCE"] + "\n")
+
+
+def wizard_signals(case):
+    """In the wizard: SIGTERM while copying cancels, and the run ends by
+    itself after the rollback (status 3); SIGINT on the welcome page closes
+    the window at once (status 3)."""
+    target = prepare_long_copy(case)
+    before = read_tree(target)
+    t = case.en
+    welcome = "%s %s (%s)." % (t["IDS_WELCOME_TITLE"], t["IDS_DEFPRODUCT"], t["IDS_DEFPROVIDER"])
+    case.start()
+    w = case.wait_for_page("welcome page", welcome)
+    case.keys(w, "Return")
+    w = case.wait_for_page("destination page", t["IDS_DESTINATION_PROMPT"])
+    case.keys(w, "Return")
+    case.wait_for_copying()
+    case.send_signal(signal.SIGTERM)
+    case.wait_for_exit(3)
+    check(read_tree(target) == before, "not restored after SIGTERM in the wizard")
+    case.check_no_leftovers()
+
+    case.start()
+    case.wait_for_page("welcome page", welcome)
+    case.send_signal(signal.SIGINT)
+    case.wait_for_exit(3)
+    check(read_tree(target) == before, "changed by a run that never copied")
+    case.check_no_leftovers()
+    check(os.listdir(case.tmp) == [], "TMPDIR holds %s" % os.listdir(case.tmp))
+
+
 CASES = {
     "interactive_success": lambda c: interactive_success(c, "finish"),
     "success_box_cleared": lambda c: interactive_success(c, "cleared"),
@@ -903,6 +1012,9 @@ CASES = {
     "headless_failing_install": headless_failing_install,
     "no_display_interactive": no_display_interactive,
     "usage": usage,
+    "headless_signals": headless_signals,
+    "killed_run_recovered": killed_run_recovered,
+    "wizard_signals": wizard_signals,
 }
 
 

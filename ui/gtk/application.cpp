@@ -9,6 +9,7 @@
 #include "localization/message_catalogue.h"
 #include "ui/console/console_text.h"
 #include "ui/console/headless_run.h"
+#include "ui/console/stop_signals.h"
 #include "ui/console/usage.h"
 #include "ui/gtk/installer_dlg.h"
 #include "ui/gtk/message_box.h"
@@ -72,6 +73,7 @@ int RunSetupApplication(int argumentCount, char** arguments) {
     }
     HeadlessRun run(argumentCount, arguments, title, language.languageCode, language.languageId,
                     options.useWorkingDirectory);
+    StopSignals stopSignals(run);
     return ExitStatusOf(run.Run());
   }
   return ExitStatusOf(RunWizard(argumentCount, arguments, options, language, title));

@@ -1,6 +1,8 @@
 #include "ui/gtk/installer_dlg.h"
 
 #include <gdk/gdkkeysyms.h>
+#include <glib-unix.h>
+#include <signal.h>
 
 #include "localization/message_catalogue.h"
 #include "ui/gtk/caption_fit.h"
@@ -30,9 +32,17 @@ CInstallerDlg::CInstallerDlg(int argumentCount, char** arguments, bool silentMod
   context_.useWorkingDirectory = useWorkingDirectory;
   gtk_init(&argumentCount_, &arguments_);
   channel_.Publish(0, GetMessageText("IDS_PREPARECOPY"), 0);
+  // GLib turns the signals into events of the main loop: the handler that
+  // runs in the signal only notes it.
+  const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  for (int i = 0; i < 3; ++i)
+    signalSources_[i] = g_unix_signal_add(stopSignals[i], StopSignalReceived, this);
 }
 
 CInstallerDlg::~CInstallerDlg() {
+  for (guint source : signalSources_) {
+    if (source) g_source_remove(source);
+  }
   // The worker still uses the channel and the kit until its very end.
   if (workerStarted_) channel_.WaitForWorkerEnd();
   if (window_) gtk_widget_destroy(window_);
@@ -112,6 +122,23 @@ bool CInstallerDlg::OnDeleteEvent() {
   if (state_ != WizardState::Copying) return false;
   OnCancelClicked();
   return true;
+}
+
+void CInstallerDlg::OnStopSignal() {
+  if (state_ == WizardState::Copying) {
+    // The worker stops after the file in hand and restores the template
+    // directory; the copying loop then shows the error page, or closes.
+    channel_.RequestCancel();
+    stopSignalled_ = true;
+    return;
+  }
+  CloseOpenMessageBox();
+  if (window_) gtk_widget_destroy(window_);
+}
+
+gboolean CInstallerDlg::StopSignalReceived(gpointer dialog) {
+  static_cast<CInstallerDlg*>(dialog)->OnStopSignal();
+  return G_SOURCE_CONTINUE;
 }
 
 void CInstallerDlg::BackClicked(GtkButton*, gpointer dialog) {

@@ -63,6 +63,9 @@ class CInstallerDlg : public CWnd {
   bool OnKeyPress(const GdkEventKey* event);
   // True when the request is consumed (during copying it means Cancel).
   bool OnDeleteEvent();
+  // SIGINT, SIGTERM or SIGHUP: during copying the Cancel button; at any
+  // other moment the run ends at once, an open box answered as closed.
+  void OnStopSignal();
 
   // Returns once no worker runs any more; GTK's loop keeps running
   // meanwhile, and the buttons and keys do nothing from then on.
@@ -96,6 +99,7 @@ class CInstallerDlg : public CWnd {
   static gboolean KeyPressed(GtkWidget*, GdkEventKey* event, gpointer dialog);
   static gboolean DeleteRequested(GtkWidget*, GdkEvent*, gpointer dialog);
   static void Destroyed(GtkWidget*, gpointer dialog);
+  static gboolean StopSignalReceived(gpointer dialog);
 
   SetupContext context_;
   ProgressChannel channel_;
@@ -124,7 +128,11 @@ class CInstallerDlg : public CWnd {
   GtkWidget* fixed_ = nullptr;
   GdkPixbuf* icon_ = nullptr;
 
+  // The main loop's sources for the stop signals.
+  guint signalSources_[3] = {0, 0, 0};
+
   InstallWorker worker_;
   bool workerStarted_ = false;
   bool closing_ = false;
+  bool stopSignalled_ = false;  // a stop signal came while copying
 };

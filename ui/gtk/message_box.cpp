@@ -6,6 +6,9 @@
 
 namespace {
 
+// The box that gtk_dialog_run waits for (boxes nest: the innermost).
+GtkWidget* openBox = nullptr;
+
 GtkMessageType MessageTypeOf(uint32_t kind) {
   switch (kind >> 24) {
     case 1:
@@ -41,7 +44,14 @@ int ShowMessageBox(const CWnd* owner, const U16String& text, uint32_t kind) {
   GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, MessageTypeOf(kind),
                                           ButtonsOf(kind), "%s", narrow.Data());
   if (owner) gtk_window_set_title(GTK_WINDOW(box), ToNarrow(owner->GetTitle()).Data());
+  GtkWidget* outer = openBox;
+  openBox = box;
   int answer = AnswerOf(gtk_dialog_run(GTK_DIALOG(box)));
+  openBox = outer;
   gtk_widget_destroy(box);
   return answer;
+}
+
+void CloseOpenMessageBox() {
+  if (openBox) gtk_dialog_response(GTK_DIALOG(openBox), GTK_RESPONSE_DELETE_EVENT);
 }

@@ -21,3 +21,7 @@ constexpr int kAnswerOk = 3;
 // Shows text in a modal box of that kind and returns the answer. With an
 // owner the box carries the owner's title. A "%" in text is shown as it is.
 int ShowMessageBox(const CWnd* owner, const U16String& text, uint32_t kind);
+
+// Answers the box that is open, if any, as its window's close button would
+// (kAnswerNone), so that a run can end while a box waits.
+void CloseOpenMessageBox();

@@ -144,8 +144,13 @@ void CInstallerDlg::FollowWorker() {
       return;
     }
     if (ended) {
-      // Cancelled: the worker has rolled back and published nothing.
+      // Cancelled: the worker has rolled back and published nothing. A
+      // cancel by signal ends the run here.
       TellKeptBackup();
+      if (stopSignalled_ && window_) {
+        gtk_widget_destroy(window_);
+        return;
+      }
       ShowErrorPage();
       return;
     }
