@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "localization/message_ids.h"
+#include "ui/win32/caption_fit.h"
 #include "ui/win32/framework/resources.h"
 #include "ui/win32/framework/window_text.h"
 #include "ui/win32/installer_sheet.h"
@@ -95,6 +96,8 @@ void CFolderChooser::OnInitDone() {
   ApplyFolderOnlyPattern();
   SetWindowTextOf(GetDlgItem(Window(), IDC_SELECT_FOLDER), sheet_.LoadText(IDS_BROWSE_OK));
   SetWindowTextOf(GetDlgItem(Window(), IDCANCEL), sheet_.LoadText(IDS_BROWSE_CANCEL));
+  FitCaptionToButton(GetDlgItem(Window(), IDC_SELECT_FOLDER));
+  FitCaptionToButton(GetDlgItem(Window(), IDCANCEL));
   OnFolderChange();
 }
 
