@@ -88,6 +88,10 @@ class Measurer:
                 continue
             name = "%s %d %r" % (c["class"].lower(), c["id"], c["text"])
             self.measured.add((where, c["id"]))
+            # A caption too wide for the dialog's font is measured in the
+            # smaller font only where the screen showed it in that font.
+            if c.get("drawn", "smaller") != "smaller":
+                name += " (on the screen: %s)" % c["drawn"]
             self.report(where, name, "wider than its control (%d of %d)" % (
                 c["need_width"], c["room_width"]), c["need_width"] - c["room_width"])
             self.report(where, name, "taller than its control (%d of %d)" % (

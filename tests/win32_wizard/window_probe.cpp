@@ -7,7 +7,8 @@
 //
 // "measure PROGRAM LANGID" is a snapshot that also measures every text: the
 // room the control gives it and the size it needs in the font it is drawn
-// in (see TextMeasurer).
+// in (see TextMeasurer); a push button whose caption the program draws
+// smaller also tells what its pixels on the screen show ("drawn").
 //
 // A snapshot lists every visible top-level window with its descendants:
 // class, id, text, screen rectangle, visibility, enabled state and, for
@@ -164,19 +165,145 @@ class TextMeasurer {
       return std::string();
     }
     HFONT font = inMessageBox ? messageFont_ : dialogFont_;
-    HGDIOBJ previous = SelectObject(dc_, font);
-    RECT need = {0, 0, room.cx - reserved, 0};
-    DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &need,
-              DT_CALCRECT | DT_EXPANDTABS | prefix | wrap);
-    SelectObject(dc_, previous);
+    RECT need = NeedOf(font, text, room.cx - reserved, DT_EXPANDTABS | prefix | wrap);
+    std::string drawn;
+    if (reserved && !(style & BS_MULTILINE) && !inMessageBox && need.right > room.cx - reserved) {
+      // The program draws such a caption smaller: the font is made here by
+      // its rule, and it is measured in it only when the screen shows the
+      // caption in it.
+      HFONT smaller = FittedFont(text, room.cx - reserved);
+      if (smaller) {
+        std::string seen = DrawnIn(control, text, smaller, dialogFont_);
+        if (seen == "smaller") need = NeedOf(smaller, text, room.cx - reserved, DT_SINGLELINE);
+        drawn = ",\"drawn\":\"" + seen + "\"";
+        DeleteObject(smaller);
+      }
+    }
     char fields[160];
     std::snprintf(fields, sizeof fields,
                   ",\"need_width\":%ld,\"need_height\":%ld,\"room_width\":%ld,\"room_height\":%ld",
                   need.right + reserved, need.bottom, room.cx, room.cy);
-    return fields;
+    return fields + drawn;
   }
 
  private:
+  RECT NeedOf(HFONT font, const std::wstring& text, LONG width, UINT flags) const {
+    HGDIOBJ previous = SelectObject(dc_, font);
+    RECT need = {0, 0, width, 0};
+    DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &need, DT_CALCRECT | flags);
+    SelectObject(dc_, previous);
+    return need;
+  }
+
+  // The program's rule for a caption wider than its button: the dialog's
+  // face one pixel smaller at a time, down to seven tenths of its height.
+  HFONT FittedFont(const std::wstring& text, LONG width) const {
+    LOGFONTW base = {};
+    if (!GetObjectW(dialogFont_, sizeof base, &base) || base.lfHeight == 0) return nullptr;
+    LONG height = std::labs(base.lfHeight), lowest = (7 * height + 9) / 10;
+    HFONT font = nullptr;
+    while (height > lowest) {
+      if (font) DeleteObject(font);
+      LOGFONTW smaller = base;
+      smaller.lfHeight = base.lfHeight < 0 ? -(--height) : --height;
+      smaller.lfWidth = 0;
+      font = CreateFontIndirectW(&smaller);
+      if (!font || NeedOf(font, text, width, DT_SINGLELINE).right <= width) break;
+    }
+    return font;
+  }
+
+  // Which of two fonts the button on the screen shows its caption in:
+  // "smaller", "dialog font", or "covered" when another window is over it.
+  // The caption's dark pixels inside the focus rectangle are compared with
+  // the caption drawn here in each font, centred the same way.
+  std::string DrawnIn(HWND button, const std::wstring& text, HFONT smaller, HFONT usual) const {
+    RECT rect = {};
+    GetWindowRect(button, &rect);
+    POINT middle = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    // (A disabled button is not found at its place: its window is.)
+    if (GetAncestor(WindowFromPoint(middle), GA_ROOT) != GetAncestor(button, GA_ROOT))
+      return "covered";
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    std::vector<bool> screen = InkOf(width, height, [&](HDC dc) {
+      HDC desktop = GetDC(nullptr);
+      BitBlt(dc, 0, 0, width, height, desktop, rect.left, rect.top, SRCCOPY);
+      ReleaseDC(nullptr, desktop);
+    });
+    auto drawnIn = [&](HFONT font) {
+      return InkOf(width, height, [&](HDC dc) {
+        RECT all = {0, 0, width, height};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+        RECT inside = {2, 2, width - 2, height - 2};
+        HGDIOBJ previous = SelectObject(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &inside,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        SelectObject(dc, previous);
+      });
+    };
+    int offSmaller = Mismatch(screen, drawnIn(smaller), width, height);
+    int offUsual = Mismatch(screen, drawnIn(usual), width, height);
+    return offSmaller < offUsual ? "smaller" : "dialog font";
+  }
+
+  // Pixels clearly darker than the button's face, inside the focus
+  // rectangle (3 pixels in from the edge), as one row after another.
+  template <typename Paint>
+  std::vector<bool> InkOf(int width, int height, Paint paint) const {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<bool> ink(static_cast<size_t>(width) * height, false);
+    if (!bitmap) return ink;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    paint(dc);
+    GdiFlush();
+    COLORREF face = GetSysColor(COLOR_BTNFACE);
+    int faceSum = GetRValue(face) + GetGValue(face) + GetBValue(face);
+    const auto* pixels = static_cast<const BYTE*>(bits);
+    for (int y = 4; y < height - 4; ++y) {
+      for (int x = 4; x < width - 4; ++x) {
+        const BYTE* p = pixels + 4 * (static_cast<size_t>(y) * width + x);
+        ink[static_cast<size_t>(y) * width + x] = faceSum - (p[0] + p[1] + p[2]) >= 96;
+      }
+    }
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return ink;
+  }
+
+  // The fewest differing pixels of two masks, one moved up to 2 pixels
+  // either way (a pressed button draws its caption a pixel lower).
+  static int Mismatch(const std::vector<bool>& a, const std::vector<bool>& b, int width,
+                      int height) {
+    int best = width * height;
+    for (int dy = -2; dy <= 2; ++dy) {
+      for (int dx = -2; dx <= 2; ++dx) {
+        int off = 0;
+        for (int y = 0; y < height; ++y) {
+          for (int x = 0; x < width; ++x) {
+            int bx = x + dx, by = y + dy;
+            bool other = bx >= 0 && by >= 0 && bx < width && by < height &&
+                         b[static_cast<size_t>(by) * width + bx];
+            off += a[static_cast<size_t>(y) * width + x] != other;
+          }
+        }
+        if (off < best) best = off;
+      }
+    }
+    return best;
+  }
+
   static constexpr int kWelcomeDialog = 129;
   static constexpr int kWelcomeText = 1005;
   static INT_PTR CALLBACK NoDialogProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "localization/message_ids.h"
+#include "ui/win32/caption_fit.h"
 #include "ui/win32/framework/resources.h"
 #include "ui/win32/framework/window_text.h"
 #include "ui/win32/installer_sheet.h"
@@ -56,6 +57,21 @@ int TextWidthOf(HWND label) {
   return need.right;
 }
 
+// A label text longer than the label's place (a language of long words)
+// widens the label; the box after it starts that much later and keeps its
+// right edge.
+void WidenLabelBeforeBox(HWND label, HWND box, HWND parent) {
+  if (!label || !box) return;
+  RECT labelRect = RectIn(label, parent);
+  int wider = TextWidthOf(label) - (labelRect.right - labelRect.left);
+  if (wider <= 0) return;
+  RECT boxRect = RectIn(box, parent);
+  SetWindowPos(label, nullptr, 0, 0, labelRect.right - labelRect.left + wider,
+               labelRect.bottom - labelRect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(box, nullptr, boxRect.left + wider, boxRect.top, boxRect.right - boxRect.left - wider,
+               boxRect.bottom - boxRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 U16String Filter() {
   U16String filter(u"|");
   filter += kFolderOnlyPattern;
@@ -80,6 +96,8 @@ void CFolderChooser::OnInitDone() {
   ApplyFolderOnlyPattern();
   SetWindowTextOf(GetDlgItem(Window(), IDC_SELECT_FOLDER), sheet_.LoadText(IDS_BROWSE_OK));
   SetWindowTextOf(GetDlgItem(Window(), IDCANCEL), sheet_.LoadText(IDS_BROWSE_CANCEL));
+  FitCaptionToButton(GetDlgItem(Window(), IDC_SELECT_FOLDER));
+  FitCaptionToButton(GetDlgItem(Window(), IDCANCEL));
   OnFolderChange();
 }
 
@@ -95,6 +113,8 @@ void CFolderChooser::Arrange() {
   }
   SetWindowTextOf(GetDlgItem(fileDialog, IDC_FOLDER_LIST_LABEL),
                   sheet_.LoadText(IDS_CHOOSEDIR_FOLDER));
+  WidenLabelBeforeBox(GetDlgItem(fileDialog, IDC_FOLDER_LIST_LABEL),
+                      GetDlgItem(fileDialog, IDC_FOLDER_LIST_BOX), fileDialog);
   if (!nameBox) return;
 
   // The chosen folder's label and box take the place of the file name box.
@@ -111,17 +131,7 @@ void CFolderChooser::Arrange() {
   RECT gap = {0, 0, 2, 0};
   MapDialogRect(child, &gap);
   MoveTo(edit, labelPlace.left + (labelRect.right - labelRect.left) + gap.right, place.top);
-  // A label text longer than the label's place (a language of long words)
-  // widens the label; the box starts after it and keeps its right edge.
-  int wider = TextWidthOf(label) - (labelRect.right - labelRect.left);
-  if (wider > 0) {
-    RECT editRect = RectIn(edit, child);
-    SetWindowPos(label, nullptr, 0, 0, labelRect.right - labelRect.left + wider,
-                 labelRect.bottom - labelRect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(edit, nullptr, editRect.left + wider, editRect.top,
-                 editRect.right - editRect.left - wider, editRect.bottom - editRect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  WidenLabelBeforeBox(label, edit, child);
 
   // The dialog ends 10 units below the box.
   RECT margin = {0, 0, 0, 10};

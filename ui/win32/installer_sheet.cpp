@@ -3,6 +3,7 @@
 
 #include "localization/message_catalogue.h"
 #include "localization/message_ids.h"
+#include "ui/win32/caption_fit.h"
 #include "ui/win32/framework/resources.h"
 #include "ui/win32/framework/window_text.h"
 #include "ui/win32/resource_ids.h"
@@ -74,6 +75,7 @@ void CInstallerSheet::OnInitDone() {
   SetWindowTextOf(Item(kBackButton), LoadText(IDS_WIZARD_BACK));
   SetWindowTextOf(Item(kNextButton), LoadText(IDS_WIZARD_NEXT));
   SetWindowTextOf(Item(kCancelButton), LoadText(IDS_WIZARD_CANCEL));
+  for (int button : {kBackButton, kNextButton, kCancelButton}) FitCaptionToButton(Item(button));
   EnableWindow(Item(kHelpButton), FALSE);
   SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageW(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
@@ -82,6 +84,7 @@ void CInstallerSheet::OnInitDone() {
 
 void CInstallerSheet::EnterFinishMode() {
   SetFinishText(LoadText(IDS_WIZARD_FINISH));
+  FitCaptionToButton(Item(kFinishButton));
   EnableWindow(Item(kCancelButton), FALSE);
   // The keyboard goes to Finish, not to the Cancel button just disabled.
   if (HWND finish = Item(kFinishButton))
