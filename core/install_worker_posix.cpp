@@ -3,11 +3,9 @@
 
 #include "core/install_worker.h"
 #include "localization/message_catalogue.h"
+#include "platform/result_codes.h"
 
 namespace {
-
-// ERROR_NOT_ENOUGH_MEMORY: no thread could be made for the installation.
-constexpr int32_t kErrorNotEnoughMemory = 8;
 
 void* WorkerBody(void* argument) {
   InstallWorker* worker = static_cast<InstallWorker*>(argument);
@@ -30,7 +28,8 @@ void StartWorker(InstallWorker& worker, ProgressChannel& channel) {
   // Without a worker nothing would ever be published: report it as a failed
   // installation so that the front end does not wait for ever.
   if (worker.startResult != 0) {
-    channel.PublishError(kErrorNotEnoughMemory, GetMessageText("IDS_INSTALL_ERROR"), 0);
+    // No thread could be made for the installation.
+    channel.PublishError(static_cast<int32_t>(kErrorNotEnoughMemory), GetMessageText("IDS_INSTALL_ERROR"), 0);
     channel.MarkWorkerEnded(kErrorNotEnoughMemory);
   }
 }

@@ -13,7 +13,6 @@
 namespace {
 
 constexpr uint32_t kOutputBlockSize = 0x8000;
-constexpr uint32_t kErrorNotEnoughMemory = 8;
 
 // Writes one block of output; a short write is a failure.
 uint32_t WriteBlock(FileHandle work, const uint8_t* data, uint32_t count) {

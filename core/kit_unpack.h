@@ -3,10 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/result_codes.h"
 #include "platform/strings.h"
-
-constexpr uint32_t kErrorWriteFault = 29;
-constexpr uint32_t kErrorFileTooLarge = 223;
 
 // The largest work file the kit format can address with 32-bit positions.
 constexpr uint64_t kMaxWorkFileSize = 0xFFFFFFFFull;

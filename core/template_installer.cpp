@@ -8,20 +8,9 @@
 #include "localization/message_catalogue.h"
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
+#include "platform/result_codes.h"
 
 namespace {
-
-// Windows ERROR_HANDLE_EOF: the work file ends before the entry does.
-constexpr uint32_t kErrorHandleEof = 38;
-// Windows ERROR_DIRECTORY: a directory stands where a file must go.
-constexpr uint32_t kErrorDirectory = 267;
-// Windows ERROR_CANT_ACCESS_FILE: a FIFO, socket or device stands where the
-// kit has a file. It is not moved away: it cannot be copied to another
-// volume, and opening it could block.
-constexpr uint32_t kErrorSpecialFile = 1920;
-// Windows ERROR_WRITE_FAULT: a file that exists could not be moved into the
-// backup directory (no room there, no right to move it, ...).
-constexpr uint32_t kErrorBackupFailed = 29;
 
 U16String DecimalText(unsigned value) {
   std::string digits = std::to_string(value);
@@ -183,7 +172,7 @@ uint32_t TemplateInstaller::BackupFile(const U16String& path) {
   DeleteFilePath(destination);
   // The file exists, so a failed move (mv reports 2) has kept nothing: taken
   // for a missing file, it would be overwritten without a backup.
-  if (result == kErrorFileNotFound || result == kErrorPathNotFound) return kErrorBackupFailed;
+  if (result == kErrorFileNotFound || result == kErrorPathNotFound) return kErrorWriteFault;
   return result;
 }
 

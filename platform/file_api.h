@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/result_codes.h"
 #include "platform/strings.h"
 
 using FileHandle = int64_t;
@@ -26,17 +27,6 @@ constexpr uint32_t kSeekEnd = 2;
 // Sharing on Windows (ignored on Linux): none, or others may read.
 constexpr uint32_t kShareNone = 0;
 constexpr uint32_t kShareRead = 1;
-
-// Result codes with a fixed meaning (Windows error numbers).
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorInvalidHandle = 6;
-constexpr uint32_t kErrorInvalidData = 13;
-constexpr uint32_t kErrorInvalidParameter = 87;
-constexpr uint32_t kErrorAlreadyExists = 183;
-constexpr uint32_t kErrorCannotMakeScratchFile = 1013;
-constexpr uint32_t kErrorCancelled = 1223;
 
 // FILETIME: 100-nanosecond intervals since 1601-01-01 UTC.
 using FileTime = uint64_t;

@@ -4,10 +4,6 @@
 
 #include "platform/file_mapping.h"
 
-namespace {
-constexpr uint32_t kErrorNotEnoughMemory = 8;
-}
-
 uint32_t MapFileReadOnly(FileHandle handle, uint64_t length, FileMapping* mapping) {
   if (mapping == nullptr || handle == kInvalidFileHandle || length == 0)
     return kErrorInvalidParameter;

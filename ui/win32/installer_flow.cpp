@@ -8,6 +8,7 @@
 #include "core/template_location.h"
 #include "localization/message_ids.h"
 #include "platform/fs_helpers.h"
+#include "platform/result_codes.h"
 #include "ui/win32/framework/window_text.h"
 #include "ui/win32/installer_sheet.h"
 
@@ -15,7 +16,6 @@ namespace {
 
 constexpr UINT_PTR kFollowTimer = 0;
 constexpr UINT kFollowPeriod = 500;  // milliseconds
-constexpr uint32_t kErrorNotEnoughMemory = 8;
 // How long the cancel question waits for the worker to reach its next safe
 // point. A block of a copy or one file's backup takes far less; a worker
 // that is late still pauses there while the question is open.
