@@ -7,9 +7,9 @@
 
 #include <cerrno>
 
-#include "core/distribution_kit.h"
 #include "core/install_worker.h"
 #include "core/template_location.h"
+#include "core/wizard_decisions.h"
 #include "localization/message_catalogue.h"
 #include "platform/fs_helpers.h"
 #include "ui/console/console_text.h"
@@ -50,12 +50,8 @@ void WakeMainLoop(void*) {
 }  // namespace
 
 void CInstallerDlg::ShowWelcomePage() {
-  U16String product, vendor;
-  GetProductAndVendor(context_.kit, context_.languageCode, &product, &vendor);
-  if (product.IsEmpty()) product = GetMessageText("IDS_DEFPRODUCT");
-  if (vendor.IsEmpty()) vendor = GetMessageText("IDS_DEFPROVIDER");
-  U16String text = GetMessageText("IDS_WELCOME_TITLE") + u" " + product + u" (" + vendor + u").";
-  if (!welcomePage_) welcomePage_ = std::make_unique<MessagePage>(fixed_, sidePicture_, text);
+  if (!welcomePage_)
+    welcomePage_ = std::make_unique<MessagePage>(fixed_, sidePicture_, WelcomeText(context_));
   if (context_.silentMode) {
     gtk_widget_set_visible(back_, FALSE);
     gtk_widget_set_visible(next_, FALSE);
@@ -82,8 +78,7 @@ void CInstallerDlg::OnNextClicked() {
       ShowDestinationPage();
       break;
     case WizardState::Destination: {
-      U16String directory = destinationPage_->GetDirectory();
-      directory.ReplaceAll(u'\\', u'/');
+      U16String directory = AcceptedDirectory(destinationPage_->GetDirectory());
       if (directory.IsEmpty()) {
         ShowMessage(GetMessageText("IDS_SETUP_EMPTYTARGET"), kMessagePlainOk);
         break;
@@ -219,16 +214,8 @@ void CInstallerDlg::ConfirmCancel() {
 }
 
 void CInstallerDlg::OpenDescription() {
-  U16String link = GetDescriptionLink(context_.kit, context_.languageCode);
-  if (link.StartsWith(u"\\") || link.StartsWith(u"/")) link.Erase(0, 1);
-  // A kit without a description has nothing to open (the bare template
-  // directory would be opened otherwise).
-  if (link.IsEmpty()) return;
-  U16String path = context_.targetDirectory;
-  if (!EndsWithAnySeparator(path)) path.Append(u'/');
-  path.Append(link);
-  path.ReplaceAll(u'\\', u'/');
-  if (PathExists(path) && successPage_->WantsDescription()) OpenWithDesktop(path);
+  if (DescriptionExists(context_) && successPage_->WantsDescription())
+    OpenWithDesktop(DescriptionPath(context_));
 }
 
 void CInstallerDlg::FinishWizard() {

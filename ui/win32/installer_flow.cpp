@@ -6,6 +6,7 @@
 
 #include "core/install_worker.h"
 #include "core/template_location.h"
+#include "core/wizard_decisions.h"
 #include "localization/message_ids.h"
 #include "platform/fs_helpers.h"
 #include "platform/result_codes.h"
@@ -44,11 +45,6 @@ int32_t ResultOfExitCode(uint32_t code) {
   int32_t value = static_cast<int32_t>(code);
   if (value <= 0) return value;
   return static_cast<int32_t>((code & 0xFFFFu) | 0x80070000u);
-}
-
-bool Exists(const U16String& path) {
-  DirectorySearch search;
-  return search.FindFirst(path);
 }
 
 }  // namespace
@@ -90,6 +86,7 @@ LRESULT CInstallerSheet::OnWizardNext(int index) {
     case kWelcome:
       return DialogOfPage(kDestination);
     case kDestination:
+      context_.targetDirectory = AcceptedDirectory(context_.targetDirectory);
       if (context_.targetDirectory.IsEmpty()) {
         ShowMessage(LoadText(IDS_SETUP_EMPTYTARGET), MB_OK);
         return CWizardPage::kStay;
@@ -99,7 +96,7 @@ LRESULT CInstallerSheet::OnWizardNext(int index) {
       // Only the worker's end leads on: its result decides where.
       if (worker_) return CWizardPage::kStay;
       if (workerResult_ >= 0) {
-        DecideDescription();
+        description_ = DescriptionExists(context_);
         return DialogOfPage(kInstalled);
       }
       return DialogOfPage(kFailed);
@@ -203,22 +200,7 @@ void CInstallerSheet::OnWorkerEnded(uint32_t exitCode) {
   EndDialog(IDOK);
 }
 
-void CInstallerSheet::DecideDescription() {
-  U16String link = GetDescriptionLink(context_.kit, context_.languageCode);
-  if (link.IsEmpty()) {
-    description_ = false;
-    return;
-  }
-  description_ =
-      Exists(context_.targetDirectory + link) || Exists(context_.targetDirectory + u"\\" + link);
-}
-
 void CInstallerSheet::OpenDescription() {
   if (!description_) return;
-  U16String link = GetDescriptionLink(context_.kit, context_.languageCode);
-  U16String path = context_.targetDirectory;
-  if (!EndsWithAnySeparator(path)) path.Append(u'\\');
-  if (link.StartsWith(u"\\") || link.StartsWith(u"/")) link = link.Substring(1);
-  path.Append(link);
-  ShellExecuteW(nullptr, nullptr, Wide(path), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(nullptr, nullptr, Wide(DescriptionPath(context_)), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "core/wizard_decisions.h"
 #include "localization/message_ids.h"
 #include "ui/win32/folder_chooser.h"
 #include "ui/win32/framework/window_text.h"
@@ -32,18 +33,7 @@ void CInstallerDlgPage::SetItemString(int controlId, unsigned stringId) {
 
 void CWelcomePage::OnInitDialog() {
   CInstallerDlgPage::OnInitDialog();
-  const SetupContext& context = sheet_.Context();
-  U16String product, vendor;
-  GetProductAndVendor(context.kit, context.languageCode, &product, &vendor);
-  if (product.IsEmpty()) product = sheet_.LoadText(IDS_DEFPRODUCT);
-  if (vendor.IsEmpty()) vendor = sheet_.LoadText(IDS_DEFPROVIDER);
-  U16String text = sheet_.LoadText(IDS_WELCOME_TITLE);
-  text += u" ";
-  text += product;
-  text += u" (";
-  text += vendor;
-  text += u").";
-  SetWindowTextOf(Item(IDC_WELCOME_TEXT), text);
+  SetWindowTextOf(Item(IDC_WELCOME_TEXT), WelcomeText(sheet_.Context()));
 }
 
 void CDestinationPage::OnInitDialog() {

@@ -75,7 +75,6 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
   void FollowWorker();
   void OnWorkerEnded(uint32_t exitCode);
   void ConfirmCancelDuringCopying();
-  void DecideDescription();
 
   CWelcomePage welcomePage_;
   CDestinationPage destinationPage_;
