@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/settings_description.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -24,38 +25,6 @@ struct ExpectedEntry {
   std::vector<std::string> values;
 };
 
-// One line per entry, every unit outside printable ASCII as \uXXXX, so that
-// a wrongly decoded character cannot pass for the right one. Long runs of one
-// unit are shortened to "x*count".
-std::string Describe(const LauncherConfig& config) {
-  auto escape = [](const U16String& text) {
-    std::string out;
-    for (size_t i = 0; i < text.Length(); ++i) {
-      char16_t unit = text[i];
-      size_t run = 1;
-      while (i + run < text.Length() && text[i + run] == unit) ++run;
-      if (run > 8 && unit >= 0x20 && unit < 0x7F) {
-        out += static_cast<char>(unit) + std::string("*") + std::to_string(run);
-        i += run - 1;
-      } else if (unit >= 0x20 && unit < 0x7F) {
-        out += static_cast<char>(unit);
-      } else {
-        char buffer[8];
-        std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
-        out += buffer;
-      }
-    }
-    return out;
-  };
-  std::string out;
-  for (const LauncherConfigEntry& entry : config.entries) {
-    out += "[" + escape(entry.key) + "]";
-    for (const U16String& value : entry.values) out += " <" + escape(value) + ">";
-    out += "\n";
-  }
-  return out;
-}
-
 std::string Describe(const std::vector<ExpectedEntry>& entries) {
   LauncherConfig config;
   for (const ExpectedEntry& entry : entries) {
@@ -63,7 +32,7 @@ std::string Describe(const std::vector<ExpectedEntry>& entries) {
     for (const std::string& value : entry.values) made.values.push_back(U16(value));
     config.entries.push_back(made);
   }
-  return Describe(config);
+  return DescribeSettings(config);
 }
 
 int OpenDescriptorCount() {
@@ -224,7 +193,7 @@ TEST_F(LauncherConfigTest, FilesReadAndWrittenBack) {
     WriteFileBytes(path_, row.input);
     LauncherConfig config;
     ReadLauncherConfig(U16(path_), config);
-    EXPECT_EQ(Describe(config), Describe(row.entries));
+    EXPECT_EQ(DescribeSettings(config), Describe(row.entries));
     if (row.change) row.change(config);
     WriteLauncherConfig(U16(path_), config);
     EXPECT_EQ(ReadFileBytes(path_), row.output);
@@ -247,11 +216,11 @@ TEST_F(LauncherConfigTest, ReadingAddsToWhatIsThere) {
   AddValue(config, U16("Keep"), U16("1"));
   ReadLauncherConfig(U16(dir_ / "missing.cfg"), config);
   ReadLauncherConfig(U16(dir_.path()), config);  // a directory opens but does not read
-  EXPECT_EQ(Describe(config), "[Keep] <1>\n");
+  EXPECT_EQ(DescribeSettings(config), "[Keep] <1>\n");
 
   WriteFileBytes(path_, "keep=2\nkeep=1\nother=3\n");
   ReadLauncherConfig(U16(path_), config);
-  EXPECT_EQ(Describe(config), "[Keep] <1> <2>\n[other] <3>\n");
+  EXPECT_EQ(DescribeSettings(config), "[Keep] <1> <2>\n[other] <3>\n");
 }
 
 TEST_F(LauncherConfigTest, AddValueAndFindValuesIgnoreCase) {

@@ -12,16 +12,12 @@
 #include <vector>
 
 #include "core/settings_locations.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
 #include "tools/mkkit/kit_writer.h"
 
 #ifndef _WIN32
 namespace {
-
-struct RecordingReporter : StartupReporter {
-  std::vector<std::string> keys;
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-};
 
 CommandLineOptions Parse(std::vector<std::string> words) {
   std::vector<char*> argv;

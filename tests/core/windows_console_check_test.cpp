@@ -21,6 +21,7 @@
 #include "core/template_location.h"
 #include "localization/language_choice.h"
 #include "tests/support/process_win32.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 
@@ -35,11 +36,6 @@ std::wstring Wide(const std::string& utf8) {
   U16String units = U16(utf8);
   return std::wstring(reinterpret_cast<const wchar_t*>(units.Data()), units.Length());
 }
-
-struct RecordingReporter : StartupReporter {
-  std::vector<std::string> keys;
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-};
 
 // The launcher's settings files of this user are the real ones: they are
 // set aside for the test and put back afterwards, under a lock that every

@@ -15,6 +15,7 @@
 #include "core/startup.h"
 #include "localization/language_choice.h"
 #include "tests/faults/fault_support.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 
@@ -33,11 +34,6 @@ std::string BaseName(const U16String& path) {
   std::string text = Utf8(path);
   return text.substr(text.rfind('/') + 1);
 }
-
-struct RecordingReporter : StartupReporter {
-  std::vector<std::string> keys;
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-};
 
 class FullFileSystemTest : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 #include "core/startup.h"
 #include "localization/language_choice.h"
 #include "tests/faults/fault_support.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 
@@ -21,11 +22,6 @@ namespace {
 const std::string kHostile =
     "q'uo\"te $HOME ${IFS} `touch pwned` $(touch pwned) back\\slash ;|&<>#~!*?[x] Кириллица";
 const std::string kHostileLines = kHostile + "\n$(touch pwned)\r";
-
-struct RecordingReporter : StartupReporter {
-  std::vector<std::string> keys;
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-};
 
 std::string WithoutLineEnds(std::string text) {
   std::string out;
@@ -100,7 +96,7 @@ TEST_F(HostileEnvironmentTest, EverythingStaysWhereItBelongs) {
       RecordingReporter reporter;
       SetupContext context;
       ASSERT_TRUE(RunStartupSequenceFor(context, U16(dist + "/brvx.bkd"), reporter))
-          << (reporter.keys.empty() ? "" : reporter.keys[0]);
+          << reporter.First();
       if (!c.chosen.empty()) context.targetDirectory = U16(root_ / c.chosen);
       EXPECT_EQ(Utf8(context.targetDirectory) + (c.chosen.empty() ? "" : "/"), target);
       RecordedInstall install;

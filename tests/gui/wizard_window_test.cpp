@@ -12,16 +12,11 @@
 #include "localization/language_choice.h"
 #include "localization/message_catalogue.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/tree_snapshot.h"
 #include "ui/gtk/message_box.h"
 
 namespace {
-
-class RecordingReporter : public StartupReporter {
- public:
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-  std::vector<std::string> keys;
-};
 
 struct Row {
   ButtonLook back, next, cancel;
@@ -67,8 +62,7 @@ class WizardWindowTest : public ::testing::Test {
     dialog_ = std::make_unique<CInstallerDlg>(
         1, arguments_, silent, ToNarrow(GetMessageText("IDR_MAINFRAME")), u"en", true);
     RecordingReporter reporter;
-    ASSERT_TRUE(RunStartupSequence(dialog_->Context(), reporter))
-        << (reporter.keys.empty() ? "" : reporter.keys[0]);
+    ASSERT_TRUE(RunStartupSequence(dialog_->Context(), reporter)) << reporter.First();
     dialog_->CreateWizardWindow();
     dialog_->ShowWelcomePage();
     SettleWindow(dialog_->Window());
