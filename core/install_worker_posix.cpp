@@ -29,7 +29,8 @@ void StartWorker(InstallWorker& worker, ProgressChannel& channel) {
   // installation so that the front end does not wait for ever.
   if (worker.startResult != 0) {
     // No thread could be made for the installation.
-    channel.PublishError(static_cast<int32_t>(kErrorNotEnoughMemory), GetMessageText("IDS_INSTALL_ERROR"), 0);
+    channel.PublishError(static_cast<int32_t>(kErrorNotEnoughMemory),
+                         GetMessageText("IDS_INSTALL_ERROR"), 0);
     channel.MarkWorkerEnded(kErrorNotEnoughMemory);
   }
 }

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "core/kit_format.h"
+#include "platform/result_codes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -107,7 +108,6 @@ bool HasFolding() {
 uint32_t CheckEntryData(FileHandle handle, const std::vector<KitEntry>& entries,
                         const std::vector<uint32_t>& dataCrcs, size_t* mismatch) {
   constexpr uint32_t kBlockSize = 0x100000;
-  constexpr uint32_t kErrorNotEnoughMemory = 8;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockSize]);
   if (!block) return kErrorNotEnoughMemory;
 
