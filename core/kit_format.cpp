@@ -1,12 +1,9 @@
 #include "core/kit_format.h"
 
 #include "core/kit_checksum.h"
+#include "platform/paths.h"
 
 namespace {
-
-bool IsSeparator(char16_t unit) {
-  return unit == u'\\' || unit == u'/';
-}
 
 // A component of dots and blanks with two dots or more: Windows drops
 // trailing dots and blanks, so each of these can reach the parent.

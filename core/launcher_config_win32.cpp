@@ -9,6 +9,7 @@
 #include "core/launcher_config.h"
 #include "core/launcher_config_parser.h"
 #include "platform/file_replacement.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ bool FitsCodePage(const LauncherConfig& config) {
 bool WriteLine(FILE* file, bool wide, const U16String& key, const U16String& value) {
   if (wide) {
     U16String line = key + u'=' + value + u'\n';
-    return std::fputws(reinterpret_cast<const wchar_t*>(line.Data()), file) >= 0;
+    return std::fputws(Wide(line), file) >= 0;
   }
   NarrowString line = ToNarrow(key) + '=' + ToNarrow(value) + '\n';
   return std::fputs(line.Data(), file) >= 0;

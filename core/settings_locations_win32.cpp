@@ -6,6 +6,8 @@
 #include <shlobj.h>
 
 #include "core/settings_locations.h"
+#include "platform/paths.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -19,14 +21,6 @@ constexpr DWORD kKnownFolderFlags = 0x9000;
 
 using GetKnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
 using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
-
-U16String FromWide(const wchar_t* text) {
-  return U16String(reinterpret_cast<const char16_t*>(text));
-}
-
-bool EndsWithSeparator(const U16String& path) {
-  return path.EndsWith(u'\\') || path.EndsWith(u'/');
-}
 
 DWORD MajorVersion() {
   OSVERSIONINFOW version{};
@@ -85,7 +79,7 @@ U16String KnownFolderFromEnvironment(bool allUsers) {
       GetEnvironmentVariableW(name, reinterpret_cast<wchar_t*>(value.MutableData()), size);
   if (length == 0 || length >= size) return U16String();
   value.Truncate(length);
-  if (!EndsWithSeparator(value)) value.Append(u'\\');
+  EnsureTrailingSeparator(value);
   if (allUsers) value.Append(u"Application Data\\");
   return value;
 }
@@ -98,7 +92,7 @@ U16String KnownFolder(bool allUsers) {
   // No source knows the folder: a lone "\" would make every path under it a
   // network path ("\\Tarn\..."), so it stays empty.
   if (folder.IsEmpty()) return folder;
-  if (!EndsWithSeparator(folder)) folder.Append(u'\\');
+  EnsureTrailingSeparator(folder);
   return folder;
 }
 

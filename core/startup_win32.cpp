@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "core/startup.h"
+#include "platform/paths.h"
+#include "platform/win32/wide_text.h"
 
 CommandLineOptions ParseCommandLine(int argumentCount, wchar_t** arguments) {
   CommandLineOptions options;
@@ -17,7 +19,7 @@ CommandLineOptions ParseCommandLine(int argumentCount, wchar_t** arguments) {
       options.hasLanguage = true;
       // UTF-8 keeps every character distinct: through the ANSI code page a
       // character could turn into a letter of some language code.
-      options.languageCode = ToUtf8(U16String(reinterpret_cast<const char16_t*>(argument + 2)));
+      options.languageCode = ToUtf8(FromWide(argument + 2));
       break;
     }
   }
@@ -51,13 +53,8 @@ U16String ModulePath() {
 U16String LocateKit(bool) {
   U16String path = ModulePath();
   if (path.IsEmpty()) return U16String();
-  size_t end = 0;
-  for (size_t i = path.Length(); i > 0; --i) {
-    if (path[i - 1] == u'\\' || path[i - 1] == u'/') {
-      end = i;
-      break;
-    }
-  }
+  size_t last = FindLastSeparator(path);
+  size_t end = last == U16String::npos ? 0 : last + 1;
   if (end == 0 && path.Length() >= 2 && path[1] == u':') end = 2;
   U16String kit = path.Substring(0, end);
   kit.Append(u"brvx.bkd");

@@ -6,17 +6,10 @@
 #include "core/template_installer.h"
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
+#include "platform/paths.h"
 #include "platform/win32/extended_path.h"
 
 namespace {
-
-const wchar_t* Wide(const U16String& text) {
-  return reinterpret_cast<const wchar_t*>(text.Data());
-}
-
-bool IsSeparator(char16_t unit) {
-  return unit == u'\\' || unit == u'/';
-}
 
 // The outermost level of path that does not exist yet (path itself when only
 // the last level is missing). MakeDirectoryPath makes the missing parents as
@@ -27,9 +20,7 @@ U16String OutermostMissingLevel(const U16String& path) {
     level.Truncate(level.Length() - 1);
   U16String outermost = level;
   for (;;) {
-    size_t last = level.FindLast(u'\\');
-    size_t slash = level.FindLast(u'/');
-    if (slash != U16String::npos && (last == U16String::npos || slash > last)) last = slash;
+    size_t last = FindLastSeparator(level);
     if (last == U16String::npos || last == 0) break;
     level.Truncate(last);
     if (IsRootPath(level) || PathExists(level)) break;

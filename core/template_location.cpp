@@ -3,16 +3,9 @@
 
 #include "core/settings_locations.h"
 #include "platform/fs_helpers.h"
+#include "platform/paths.h"
 
 namespace {
-
-// The path up to its last separator of either kind.
-U16String DirectoryOf(const U16String& file) {
-  for (size_t i = file.Length(); i > 0; --i) {
-    if (file[i - 1] == u'/' || file[i - 1] == u'\\') return file.Substring(0, i - 1);
-  }
-  return U16String();
-}
 
 U16String CompareForm(const U16String& directory) {
   U16String form = directory;
@@ -21,12 +14,12 @@ U16String CompareForm(const U16String& directory) {
 }
 
 void WriteOwnFile(const U16String& path, const LauncherConfig& config) {
-  if (!PathExists(path)) MakeDirectoryPath(DirectoryOf(path));
+  if (!PathExists(path)) MakeDirectoryPath(ParentDirectory(path));
   try {
     WriteLauncherConfig(path, config);
   } catch (const SettingsWriteError&) {
     // The directory may have gone in between: make it again and try once more.
-    MakeDirectoryPath(DirectoryOf(path));
+    MakeDirectoryPath(ParentDirectory(path));
     WriteLauncherConfig(path, config);
   }
 }

@@ -3,6 +3,7 @@
 #include "core/distribution_kit.h"
 #include "localization/message_catalogue.h"
 #include "platform/fs_helpers.h"
+#include "platform/paths.h"
 
 U16String WelcomeText(const SetupContext& context) {
   U16String product, vendor;
@@ -25,9 +26,7 @@ U16String DescriptionPath(const SetupContext& context) {
   // A kit without a description has nothing to open (the bare template
   // directory would be opened otherwise).
   if (link.IsEmpty()) return U16String();
-  U16String path = context.targetDirectory;
-  if (!EndsWithAnySeparator(path)) path.Append(kSeparator);
-  path.Append(link);
+  U16String path = JoinPath(context.targetDirectory, link);
 #ifndef _WIN32
   path.ReplaceAll(u'\\', u'/');
 #endif

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/paths.h"
 #include "platform/strings.h"
 
 #ifdef _WIN32
@@ -14,22 +15,6 @@
 #endif
 
 constexpr uint32_t kAttributeDirectory = 0x10;
-
-#ifdef _WIN32
-constexpr char16_t kSeparator = u'\\';
-constexpr char16_t kForeignSeparator = u'/';
-#else
-constexpr char16_t kSeparator = u'/';
-constexpr char16_t kForeignSeparator = u'\\';
-#endif
-
-inline bool EndsWithAnySeparator(const U16String& path) {
-  return path.EndsWith(u'/') || path.EndsWith(u'\\');
-}
-// Appends the build's separator unless the path is empty or ends in one.
-inline void EnsureTrailingSeparator(U16String& path) {
-  if (!path.IsEmpty() && !EndsWithAnySeparator(path)) path.Append(kSeparator);
-}
 
 // The temporary directory, ending in the separator.
 uint32_t GetTempDirectory(U16String* path);

@@ -8,20 +8,14 @@
 
 #include "platform/file_api.h"
 #include "platform/fs_helpers.h"
+#include "platform/paths.h"
 #include "platform/win32/extended_path.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
-const wchar_t* Wide(const U16String& text) {
-  return reinterpret_cast<const wchar_t*>(text.Data());
-}
-
 // The number of scratch names that one prefix allows: four hexadecimal digits.
 constexpr unsigned kScratchNames = 0x10000;
-
-U16String FromWide(const wchar_t* text) {
-  return U16String(reinterpret_cast<const char16_t*>(text));
-}
 
 bool Found(const U16String& path) {
   WIN32_FIND_DATAW data;
@@ -71,10 +65,6 @@ uint32_t MakeTempFile(const U16String& directory, const U16String& prefix, U16St
     if (!NameTaken(code, candidate)) return code ? code : kErrorCannotMakeScratchFile;
   }
   return kErrorCannotMakeScratchFile;
-}
-
-bool IsSeparator(char16_t unit) {
-  return unit == u'\\' || unit == u'/';
 }
 
 }  // namespace

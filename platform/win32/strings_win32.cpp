@@ -12,14 +12,9 @@
 
 #include "platform/strings.h"
 #include "platform/win32/extended_path.h"
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units are the system's wide characters");
+#include "platform/win32/wide_text.h"
 
 namespace {
-
-const wchar_t* Wide(const U16String& text) {
-  return reinterpret_cast<const wchar_t*>(text.Data());
-}
 
 NarrowString Encode(UINT codePage, const U16String& text) {
   if (text.IsEmpty()) return NarrowString();

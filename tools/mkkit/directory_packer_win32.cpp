@@ -6,6 +6,7 @@
 
 #include "core/kit_checksum.h"
 #include "core/kit_format.h"
+#include "platform/win32/wide_text.h"
 #include "tools/mkkit/directory_packer.h"
 #include "tools/mkkit/kit_writer.h"
 #include "tools/mkkit/source_files.h"
@@ -14,10 +15,6 @@ using packing::Quoted;
 using packing::Text;
 
 namespace {
-
-const wchar_t* Wide(const U16String& text) {
-  return reinterpret_cast<const wchar_t*>(text.Data());
-}
 
 // Whole seconds, as the Linux tool takes them from the file system.
 FileTime WholeSeconds(const FILETIME& time) {
@@ -51,7 +48,7 @@ bool Walk(const U16String& directory, const U16String& prefix, std::vector<PackI
   }
   bool ok = true;
   do {
-    U16String name(reinterpret_cast<const char16_t*>(found.cFileName));
+    U16String name = FromWide(found.cFileName);
     if (name == u"." || name == u"..") continue;
     U16String path = Join(directory, name);
     U16String entryName = prefix + name;

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "platform/win32/wide_text.h"
 #include "tools/mkkit/mkkit_command.h"
 
 void WriteText(FILE* stream, const U16String& text) {
@@ -29,7 +30,6 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   std::vector<U16String> arguments;
-  for (int i = 0; i < argc; ++i)
-    arguments.push_back(U16String(reinterpret_cast<const char16_t*>(argv[i])));
+  for (int i = 0; i < argc; ++i) arguments.push_back(FromWide(argv[i]));
   return RunMkkit(arguments);
 }

@@ -5,14 +5,7 @@
 #include <windows.h>
 
 #include "platform/strings.h"
-
-inline const wchar_t* Wide(const U16String& text) {
-  return reinterpret_cast<const wchar_t*>(text.Data());
-}
-
-inline U16String FromWide(const wchar_t* text) {
-  return U16String(reinterpret_cast<const char16_t*>(text));
-}
+#include "platform/win32/wide_text.h"
 
 // Sets a window's text.
 void SetWindowTextOf(HWND window, const U16String& text);
