@@ -1,6 +1,5 @@
 // Reading and writing the settings file on Linux: bytes in the environment's
 // locale encoding, line feed line ends, no byte-order mark.
-#ifndef _WIN32
 
 #include <fcntl.h>
 #include <string.h>
@@ -90,5 +89,3 @@ void WriteLauncherConfig(const U16String& path, const LauncherConfig& config) {
   if (failed || replacement.Commit() != 0)
     throw SettingsWriteError(SettingsWriteError::kCannotWrite);
 }
-
-#endif  // !_WIN32

@@ -1,7 +1,6 @@
 // Settings locations on Linux: under the home directory and the per-user
 // product directory (home + "/.brvx/"). Paths are joined as the launcher
 // joins them, so the product directory's trailing slash stays doubled.
-#ifndef _WIN32
 
 #include "core/settings_locations.h"
 
@@ -27,5 +26,3 @@ SettingsLocations SettingsLocationsUnderHome(const U16String& home) {
 SettingsLocations CurrentSettingsLocations() {
   return SettingsLocationsUnderHome(HomeDirectory());
 }
-
-#endif  // !_WIN32

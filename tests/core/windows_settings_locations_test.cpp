@@ -1,6 +1,5 @@
 // Where the Windows program finds the launcher's settings and proposes its
 // default directory, and which directories its probe accepts.
-#ifdef _WIN32
 
 #include <windows.h>
 
@@ -107,5 +106,3 @@ TEST(WindowsSettingsLocations, TheProbePassesOverNetworkPaths) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

@@ -1,6 +1,5 @@
 // The Windows startup: its command line of wide arguments and the kit's
 // place beside the program.
-#ifdef _WIN32
 
 #include <windows.h>
 
@@ -88,5 +87,3 @@ TEST(WindowsKitPath, BesideTheProgramAlsoForTheLongestProgramPath) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

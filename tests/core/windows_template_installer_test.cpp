@@ -2,7 +2,6 @@
 // alone, a new one is recorded by its outermost new level, and a failure
 // climbs to the drive's root and no further), putting a backup back while
 // another program holds the file, and removing read-only backups.
-#ifdef _WIN32
 
 #include <windows.h>
 
@@ -120,5 +119,3 @@ TEST(WindowsRestore, AReadOnlyBackupGoesWithItsDirectory) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

@@ -1,6 +1,5 @@
 // The Windows program's lookup in its string tables. (The choice of the
 // language is checked in fresh processes: tests/windows/language_choice_check.py.)
-#ifdef _WIN32
 
 #include <gtest/gtest.h>
 
@@ -71,5 +70,3 @@ TEST_F(WindowsLookup, OnlyExactlyTheCurrentLanguageAndOnlyKnownStrings) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

@@ -1,5 +1,3 @@
-#ifdef _WIN32
-
 #include "tests/support/process_win32.h"
 
 #include <windows.h>
@@ -96,5 +94,3 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
   if (errors) *errors = errText;
   return started ? static_cast<int>(code) : -1;
 }
-
-#endif  // _WIN32

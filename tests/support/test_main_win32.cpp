@@ -1,6 +1,5 @@
 // The test program's entry on Windows: the build links every program with
 // a wide-character entry point, so GoogleTest's own main is not the one run.
-#ifdef _WIN32
 
 #include <gtest/gtest.h>
 
@@ -8,5 +7,3 @@ int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
-
-#endif  // _WIN32

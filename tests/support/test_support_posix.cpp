@@ -1,5 +1,4 @@
 // The test helpers on Linux: POSIX calls on byte paths.
-#ifndef _WIN32
 
 #include "tests/support/test_support.h"
 
@@ -149,5 +148,3 @@ int Shell(const std::string& command) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-#endif  // _WIN32
