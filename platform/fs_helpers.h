@@ -16,15 +16,20 @@
 
 constexpr uint32_t kAttributeDirectory = 0x10;
 
-// The temporary directory, ending in the separator.
+// The temporary directory, ending in the separator. Linux: "TMPDIR" when it
+// names a directory, else "/tmp"; always 0. Windows: the system's answer, of
+// any length; 0 or the system's error.
 uint32_t GetTempDirectory(U16String* path);
 // Free bytes of the temporary directory's volume, saturated at 0xFFFFFFFF.
+// Linux counts the blocks free to root, Windows those free to the user.
 uint32_t GetTempFreeSpace(uint32_t* bytes);
-// Makes a new, empty, uniquely named file whose name starts with prefix, in
-// directory or, when that cannot be used, where the system puts scratch
-// files. name receives the file's full path.
+// Makes a new, empty, uniquely named file whose name starts with prefix and
+// sets name to its full path; 0, or 1013 (Linux) or the system's error
+// (Windows). Linux: in directory or, when that cannot be used, in "TMPDIR",
+// the C library's scratch folder or "/tmp". Windows: in directory only, the
+// name the prefix's first three characters, four hex digits and ".tmp".
 uint32_t CreateTempFile(const U16String& directory, const U16String& prefix, U16String* name);
-// As CreateTempFile, but only ever inside directory.
+// As CreateTempFile, but only ever inside directory (on Windows the same call).
 uint32_t CreateTempFileIn(const U16String& directory, const U16String& prefix, U16String* name);
 // Makes the directory with every missing level. Linux: 0 also when it
 // exists, 2 when a level cannot be made. Windows: 183 when it exists, else
@@ -42,7 +47,10 @@ uint32_t RemoveDirectoryPath(const U16String& path);
 // Removes one file (a link itself, not its target); 0 when it is gone.
 // Linux: a missing file is gone too. Windows: 2 for a missing file.
 uint32_t DeleteFilePath(const U16String& path);
+// Linux: only "/". Windows: a drive ("C:" or "C:\") or a share's root
+// ("\\server\share").
 bool IsRootPath(const U16String& path);
+// Linux: never. Windows: a path starting with "\\" or on a mapped drive.
 bool IsNetworkPath(const U16String& path);
 
 // True when an entry of exactly this name exists (no pattern matching, a
@@ -60,6 +68,8 @@ uint32_t CreatePrivateDirectory(const U16String& path);
 
 // One open search over one directory: a directory part, a separator and a
 // name pattern. Every matching entry is reported, "." and ".." included.
+// Linux matches the pattern as the shell does (fnmatch); Windows is the
+// system's find-first search with its own wildcards.
 class DirectorySearch {
  public:
   DirectorySearch() = default;
