@@ -18,6 +18,8 @@
 #include "core/progress_channel.h"
 #include "localization/language_choice.h"
 #include "platform/fs_helpers.h"
+#include "tests/support/kit_times.h"
+#include "tests/support/recorded_install.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 #include "tools/mkkit/kit_writer.h"
@@ -32,20 +34,6 @@ constexpr bool kWindows = true;
 constexpr char kTempVariable[] = "TMPDIR";
 constexpr bool kWindows = false;
 #endif
-
-constexpr int64_t kOld = 1500000000;      // 2017
-constexpr int64_t kKitTime = 1600000000;  // 2020
-constexpr int64_t kNew = 1700000000;      // 2023
-
-FileTime AsFileTime(int64_t seconds) {
-  return kUnixEpochAsFileTime + static_cast<FileTime>(seconds) * 10000000ull;
-}
-
-struct Publication {
-  int32_t status;
-  std::string text;
-  int32_t percentage;
-};
 
 // A kit made with the kit maker, a target directory and a temporary
 // directory of the test's own; every publication is recorded as it happens.
@@ -71,25 +59,12 @@ class InstallerTest : public ::testing::Test {
   }
 
   uint32_t Install(bool cancel = false) {
-    publications_.clear();
-    channel_.Prepare(kit_.get(), U16(target_));
-    if (cancel) channel_.RequestCancel();
-    channel_.SetNotifier(&InstallerTest::Record, this);
-    TemplateInstaller installer(channel_);
-    installer.SetFinishPause(0);
-    uint32_t result = installer.InstallAll(channel_);
-    channel_.SetNotifier(nullptr, nullptr);
-    return result;
-  }
-
-  static void Record(void* data) {
-    auto* self = static_cast<InstallerTest*>(data);
-    Publication p;
-    U16String text;
-    self->channel_.Read(&p.status, &text, &p.percentage);
-    p.text = Utf8(text);
-    self->publications_.push_back(p);
-    if (self->onPublication_) self->onPublication_(p);
+    return install_.Run(
+        *kit_, target_,
+        [this](const Publication& p, ProgressChannel&) {
+          if (onPublication_) onPublication_(p);
+        },
+        cancel);
   }
 
   int BackupDirectories() { return CountEntriesStartingWith(root_ / "tmp", "brstp"); }
@@ -97,9 +72,9 @@ class InstallerTest : public ::testing::Test {
   TempDir root_;
   ScopedEnv tmpdir_;
   std::string target_;
-  ProgressChannel channel_;
   std::unique_ptr<DistributionKit> kit_;
-  std::vector<Publication> publications_;
+  RecordedInstall install_;
+  std::vector<Publication>& publications_ = install_.publications;
   std::function<void(const Publication&)> onPublication_;
 };
 

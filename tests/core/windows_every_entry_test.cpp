@@ -17,6 +17,7 @@
 #include "core/progress_channel.h"
 #include "core/template_installer.h"
 #include "localization/language_choice.h"
+#include "tests/support/kit_times.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 #include "tools/mkkit/kit_writer.h"
@@ -25,9 +26,6 @@ namespace {
 
 constexpr int kEntries = 4;
 constexpr int kUpToDateEntry = 2;
-constexpr int64_t kOld = 1500000000;      // 2017
-constexpr int64_t kKitTime = 1600000000;  // 2020
-constexpr int64_t kNew = 1700000000;      // 2023
 
 std::string EntryDirectory(int k) {
   return "d" + std::to_string(k) + "\\sub";
@@ -48,8 +46,7 @@ class WindowsEveryEntryTest : public ::testing::TestWithParam<size_t> {
     while (U16(target_).Length() < GetParam()) target_ += "\\" + std::string(40, 'x');
     std::vector<KitFile> files;
     for (int k = 0; k < kEntries; ++k) {
-      files.push_back({U16(EntryDirectory(k) + "\\file.txt"),
-                       kUnixEpochAsFileTime + static_cast<FileTime>(kKitTime) * 10000000ull,
+      files.push_back({U16(EntryDirectory(k) + "\\file.txt"), AsFileTime(kKitTime),
                        "kit " + std::to_string(k)});
     }
     KitDescription english{u"en", u"Product", u"Vendor", u"readme.html"};

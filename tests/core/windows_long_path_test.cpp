@@ -18,19 +18,14 @@
 #include "localization/language_choice.h"
 #include "platform/fs_helpers.h"
 #include "platform/win32/extended_path.h"
+#include "tests/support/kit_times.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 #include "tools/mkkit/kit_writer.h"
 
 namespace {
 
-constexpr int64_t kOld = 1500000000;      // 2017
-constexpr int64_t kKitTime = 1600000000;  // 2020
-constexpr int64_t kUpdate = 1650000000;   // 2022
-
-FileTime AsFileTime(int64_t seconds) {
-  return kUnixEpochAsFileTime + static_cast<FileTime>(seconds) * 10000000ull;
-}
+constexpr int64_t kUpdate = 1650000000;  // 2022
 
 // base, then levels of at most 60 characters, exactly length units long.
 std::string DeepDirectory(const std::string& base, size_t length) {

@@ -18,6 +18,7 @@
 #include "core/template_installer.h"
 #include "localization/language_choice.h"
 #include "platform/file_api.h"
+#include "tests/support/kit_times.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 #include "tools/mkkit/kit_writer.h"
@@ -30,14 +31,8 @@ constexpr char kTempVariable[] = "TMP";
 constexpr char kTempVariable[] = "TMPDIR";
 #endif
 
-constexpr int64_t kOld = 1500000000;      // 2017
-constexpr int64_t kKitTime = 1600000000;  // 2020
 constexpr uint32_t kBlock = 64 * 1024;
 constexpr size_t kLargeSize = 16 * kBlock + 123;
-
-FileTime AsFileTime(int64_t seconds) {
-  return kUnixEpochAsFileTime + static_cast<FileTime>(seconds) * 10000000ull;
-}
 
 std::string Pattern(size_t size, char seed) {
   std::string bytes(size, '\0');

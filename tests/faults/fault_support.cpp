@@ -11,10 +11,6 @@
 #include "tests/support/test_support.h"
 #include "tools/mkkit/kit_writer.h"
 
-FileTime AsFileTime(int64_t seconds) {
-  return kUnixEpochAsFileTime + static_cast<FileTime>(seconds) * 10000000ull;
-}
-
 std::string KitBytes(const std::vector<KitFileSpec>& files, const KitDescription& description) {
   std::vector<KitFile> kitFiles;
   for (const KitFileSpec& file : files)
@@ -24,30 +20,6 @@ std::string KitBytes(const std::vector<KitFileSpec>& files, const KitDescription
 
 void WriteKit(const std::string& path, const std::vector<KitFileSpec>& files) {
   WriteFileBytes(path, KitBytes(files));
-}
-
-uint32_t RecordedInstall::Run(DistributionKit& kit, const std::string& target,
-                              Observer onPublication) {
-  publications.clear();
-  observer_ = std::move(onPublication);
-  channel_.Prepare(&kit, U16(target));
-  channel_.SetNotifier(&RecordedInstall::Record, this);
-  TemplateInstaller installer(channel_);
-  installer.SetFinishPause(0);
-  uint32_t result = installer.InstallAll(channel_);
-  keptBackup = Utf8(installer.keptBackupDirectory());
-  channel_.SetNotifier(nullptr, nullptr);
-  return result;
-}
-
-void RecordedInstall::Record(void* data) {
-  auto* self = static_cast<RecordedInstall*>(data);
-  Publication p;
-  U16String text;
-  self->channel_.Read(&p.status, &text, &p.percentage);
-  p.text = Utf8(text);
-  self->publications.push_back(p);
-  if (self->observer_) self->observer_(p, self->channel_);
 }
 
 TmpfsMount::~TmpfsMount() {

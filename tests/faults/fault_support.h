@@ -10,12 +10,8 @@
 
 #include "core/distribution_kit.h"
 #include "core/progress_channel.h"
-
-constexpr int64_t kOld = 1500000000;      // 2017: older than the kit's files
-constexpr int64_t kKitTime = 1600000000;  // 2020
-constexpr int64_t kNew = 1700000000;      // 2023: newer than the kit's files
-
-FileTime AsFileTime(int64_t seconds);
+#include "tests/support/kit_times.h"
+#include "tests/support/recorded_install.h"
 
 struct KitFileSpec {
   std::string name;  // UTF-8, "\" or "/" separated, written to the kit as it is
@@ -29,32 +25,6 @@ std::string KitBytes(const std::vector<KitFileSpec>& files,
                      const KitDescription& description = {u"en", u"Product", u"Vendor",
                                                           u"readme.html"});
 void WriteKit(const std::string& path, const std::vector<KitFileSpec>& files);
-
-struct Publication {
-  int32_t status;
-  std::string text;
-  int32_t percentage;
-};
-
-// One InstallAll of the kit into target, on the calling thread, without the
-// pause after the last publication. Each publication is recorded, and then
-// handed to onPublication, which may ask the channel to cancel.
-class RecordedInstall {
- public:
-  using Observer = std::function<void(const Publication&, ProgressChannel&)>;
-
-  uint32_t Run(DistributionKit& kit, const std::string& target, Observer onPublication = {});
-
-  std::vector<Publication> publications;
-  // The backup directory the rollback kept, or empty.
-  std::string keptBackup;
-
- private:
-  static void Record(void* data);
-
-  ProgressChannel channel_;
-  Observer observer_;
-};
 
 // A tmpfs of a fixed size mounted on an existing empty directory, unmounted
 // when the object goes (also when the test has failed).
