@@ -1,9 +1,10 @@
 // The whole core on Windows, the way the Windows program drives it, against
 // real files of the system: kits made by the Windows mkkit, the startup
-// sequence with the launcher's real settings files, installations on a
-// worker thread that waits after its error until the front end has shown
-// it and is judged by its exit code, with backup, failure, cancellation and
-// rollback, and the recording of the chosen directory.
+// sequence with the launcher's real settings files and the recording of the
+// chosen directory; installations on a worker thread that waits after its
+// error until the front end has shown it and is judged by its exit code,
+// with backup, failure, cancellation and rollback. Each test starts from
+// its own template directory.
 #ifdef _WIN32
 
 #include <process.h>
@@ -20,6 +21,7 @@
 #include "core/startup.h"
 #include "core/template_location.h"
 #include "localization/language_choice.h"
+#include "tests/support/kit_times.h"
 #include "tests/support/process_win32.h"
 #include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
@@ -27,9 +29,6 @@
 
 namespace {
 
-constexpr int64_t kOld = 1500000000;     // 2017
-constexpr int64_t kKit = 1600000000;     // 2020
-constexpr int64_t kNewer = 1700000000;   // 2023
 constexpr int64_t kSecond = 1710000000;  // 2024
 
 std::wstring Wide(const std::string& utf8) {
@@ -134,16 +133,47 @@ class ConsoleCheck : public ::testing::Test {
 
   int BackupDirectories() { return CountEntriesStartingWith(root_ / "tmp", "brstp"); }
 
+  // The template directory as the first kit leaves it: the replaced file,
+  // the user's newer one, the new ones, and a file where the second kit
+  // needs a directory.
+  void InstalledFirstKit(const std::string& target) {
+    MakeDirs(target + "\\conf\\sub");
+    MakeDirs(target + "\\Шаблоны");
+    MakeDirs(target + "\\docs");
+    WriteFileBytes(target + "\\a.txt", "alpha");
+    SetMTime(target + "\\a.txt", kKitTime);
+    WriteFileBytes(target + "\\conf\\sub\\b.xml", "the user's newer b");
+    SetMTime(target + "\\conf\\sub\\b.xml", kNew);
+    WriteFileBytes(target + "\\Шаблоны\\конфиг.cfg", "ключ=значение\r\n");
+    WriteFileBytes(target + "\\docs\\readme.html", "<html/>");
+    WriteFileBytes(target + "\\x-blocker", "a file where the second kit needs a directory");
+  }
+
+  // The second kit: it replaces two files and adds directories; its fourth
+  // of five entries needs a directory where x-blocker is a file.
+  void PackSecondKit(const std::string& kit) {
+    MakeDirs(root_ / "dist");
+    Pack(kit,
+         {{"a.txt", "alpha 2"},
+          {"conf\\sub\\b.xml", "<b version='2'/>"},
+          {"new\\dir\\n.txt", "n"},
+          {"x-blocker\\c.txt", "c"},
+          {"z.txt", "z"}},
+         kSecond);
+  }
+
   TempDir root_;
   ScopedEnv tmp_;
-  RealSettingsFiles settings_;
   ProgressChannel channel_;
   WorkerPause pause_;
   InstallWorkerJob job_{&channel_, &pause_};
   RecordingReporter reporter_;
 };
 
-TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
+// The launcher's settings are the user's own here (the known folders of
+// Windows follow no variable): they are set aside and put back.
+TEST_F(ConsoleCheck, StartupInstallationAndRecording) {
+  RealSettingsFiles settings;
   const std::string target = root_ / "templates";
   const std::string missing = root_ / "not there";
   const std::string network = NetworkDrive();
@@ -158,14 +188,14 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
   for (const std::string& directory : {remote, missing, target}) {
     if (!directory.empty()) listed += "ConfigurationTemplatesLocation=" + directory + "\r\n";
   }
-  MakeDirs(settings_.perUser().substr(0, settings_.perUser().rfind('\\')));
-  WriteFileBytes(settings_.perUser(), "\xEF\xBB\xBFInstallComponents=x\r\n" + listed);
+  MakeDirs(settings.perUser().substr(0, settings.perUser().rfind('\\')));
+  WriteFileBytes(settings.perUser(), "\xEF\xBB\xBFInstallComponents=x\r\n" + listed);
 
   MakeDirs(target + "\\conf\\sub");
   WriteFileBytes(target + "\\a.txt", "old a");
   SetMTime(target + "\\a.txt", kOld);
   WriteFileBytes(target + "\\conf\\sub\\b.xml", "the user's newer b");
-  SetMTime(target + "\\conf\\sub\\b.xml", kNewer);
+  SetMTime(target + "\\conf\\sub\\b.xml", kNew);
   WriteFileBytes(target + "\\x-blocker", "a file where the second kit needs a directory");
   const std::string kit = root_ / "dist\\brvx.bkd";
   MakeDirs(root_ / "dist");
@@ -174,7 +204,7 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
         {"conf\\sub\\b.xml", "<b/>"},
         {"Шаблоны\\конфиг.cfg", "ключ=значение\r\n"},
         {"docs\\readme.html", "<html/>"}},
-       kKit);
+       kKitTime);
 
   {
     SetupContext context;
@@ -219,7 +249,7 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
     EXPECT_EQ(Utf8(text), "Copying complete...");
     EXPECT_EQ(backedUp, "old a");
     EXPECT_EQ(ReadFileBytes(target + "\\a.txt"), "alpha");
-    EXPECT_EQ(GetMTime(target + "\\a.txt"), kKit);
+    EXPECT_EQ(GetMTime(target + "\\a.txt"), kKitTime);
     EXPECT_EQ(ReadFileBytes(target + "\\conf\\sub\\b.xml"), "the user's newer b");
     EXPECT_EQ(ReadFileBytes(target + "\\Шаблоны\\конфиг.cfg"), "ключ=значение\r\n");
     EXPECT_EQ(BackupDirectories(), 0);
@@ -232,25 +262,29 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
     for (const std::string& directory : {remote, missing}) {
       if (!directory.empty()) recorded += "ConfigurationTemplatesLocation=" + directory + "\r\n";
     }
-    EXPECT_EQ(ReadFileBytes(settings_.perUser()), "\xFF\xFE" + Utf16le(recorded));
+    EXPECT_EQ(ReadFileBytes(settings.perUser()), "\xFF\xFE" + Utf16le(recorded));
   }
   EXPECT_TRUE(ListTree(root_ / "tmp").empty()) << "the work file goes with the run";
 
-  // Second run: the kit replaces two files and adds directories, then fails
-  // at its fourth of five entries, where a file stands in the way.
-  Pack(kit,
-       {{"a.txt", "alpha 2"},
-        {"conf\\sub\\b.xml", "<b version='2'/>"},
-        {"new\\dir\\n.txt", "n"},
-        {"x-blocker\\c.txt", "c"},
-        {"z.txt", "z"}},
-       kSecond);
-  TreeSnapshot before = TakeSnapshot(target);
+  // The next start proposes the recorded directory, now the first listed.
   {
     SetupContext context;
     ASSERT_TRUE(RunStartupSequenceFor(context, U16(kit), reporter_));
-    EXPECT_EQ(Utf8(context.targetDirectory), target) << "now the first listed directory";
-    channel_.Prepare(&context.kit, context.targetDirectory);
+    EXPECT_EQ(Utf8(context.targetDirectory), target);
+  }
+  if (!remote.empty()) RemoveDirectoryW(Wide(remote).c_str());
+}
+
+TEST_F(ConsoleCheck, AFailureWaitsUntilShownThenTheDirectoryIsRestored) {
+  const std::string target = root_ / "templates";
+  const std::string kit = root_ / "dist\\brvx.bkd";
+  InstalledFirstKit(target);
+  PackSecondKit(kit);
+  TreeSnapshot before = TakeSnapshot(target);
+  {
+    DistributionKit opened;
+    ASSERT_EQ(ReadKit(opened, U16(kit)), 0u);
+    channel_.Prepare(&opened, U16(target));
     // It waits after its failure until the front end has shown it.
     pause_.Prepare(true);
     HANDLE worker = StartWorker();
@@ -274,25 +308,32 @@ TEST_F(ConsoleCheck, StartupInstallationFailureCancellationAndRecording) {
     EXPECT_EQ(TakeSnapshot(target), before);
     EXPECT_FALSE(FileExists(target + "\\new"));
     EXPECT_EQ(BackupDirectories(), 0);
-
-    // Third run, cancelled as the front end cancels: the worker paused at a
-    // safe point while the question is asked (here before its first entry),
-    // the request made, the pause ended. It stops after the file it is
-    // writing and puts the old one back.
-    DeleteFileW(Wide(target + "\\x-blocker").c_str());
-    before = TakeSnapshot(target);
-    channel_.Prepare(&context.kit, context.targetDirectory);
-    pause_.Prepare(true);
-    EXPECT_FALSE(pause_.PauseAndWait(0)) << "no worker runs yet";
-    worker = StartWorker();
-    ASSERT_TRUE(pause_.PauseAndWait(30000));
-    channel_.RequestCancel();
-    pause_.Resume();
-    EXPECT_EQ(ExitCodeAfterEnd(worker), 1223u);
-    EXPECT_EQ(TakeSnapshot(target), before);
-    EXPECT_EQ(BackupDirectories(), 0);
   }
-  if (!remote.empty()) RemoveDirectoryW(Wide(remote).c_str());
+}
+
+// Cancelled as the front end cancels: the worker paused at a safe point
+// while the question is asked (here before its first entry), the request
+// made, the pause ended. It stops after the file it is writing and puts the
+// old one back.
+TEST_F(ConsoleCheck, ACancelPausesTheWorkerAtASafePointAndRestores) {
+  const std::string target = root_ / "templates";
+  const std::string kit = root_ / "dist\\brvx.bkd";
+  InstalledFirstKit(target);
+  DeleteFileW(Wide(target + "\\x-blocker").c_str());
+  PackSecondKit(kit);
+  TreeSnapshot before = TakeSnapshot(target);
+  DistributionKit opened;
+  ASSERT_EQ(ReadKit(opened, U16(kit)), 0u);
+  channel_.Prepare(&opened, U16(target));
+  pause_.Prepare(true);
+  EXPECT_FALSE(pause_.PauseAndWait(0)) << "no worker runs yet";
+  HANDLE worker = StartWorker();
+  ASSERT_TRUE(pause_.PauseAndWait(30000));
+  channel_.RequestCancel();
+  pause_.Resume();
+  EXPECT_EQ(ExitCodeAfterEnd(worker), 1223u);
+  EXPECT_EQ(TakeSnapshot(target), before);
+  EXPECT_EQ(BackupDirectories(), 0);
 }
 
 }  // namespace
