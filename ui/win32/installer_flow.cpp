@@ -189,7 +189,7 @@ void CInstallerSheet::OnWorkerEnded(uint32_t exitCode) {
   // After the error box: where the originals the rollback could not put
   // back are kept.
   U16String kept = channel_.KeptBackupDirectory();
-  if (!kept.IsEmpty()) ShowMessage(LoadText(IDS_RESTORE_KEPTFILES) + u" " + kept, MB_ICONWARNING);
+  if (!kept.IsEmpty()) ShowMessage(KeptBackupMessage(kept), MB_ICONWARNING);
   if (!context_.silentMode) {
     PressButton(PSBTN_NEXT);
     return;
