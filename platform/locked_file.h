@@ -8,10 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/result_codes.h"
 #include "platform/strings.h"
-
-// Windows ERROR_SHARING_VIOLATION: a live process holds the lock.
-constexpr uint32_t kErrorLockHeld = 32;
 
 class LockedFile {
  public:

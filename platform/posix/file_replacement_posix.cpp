@@ -9,10 +9,10 @@
 
 #include "platform/file_api.h"
 #include "platform/file_replacement.h"
+#include "platform/result_codes.h"
 
 namespace {
 
-constexpr uint32_t kErrorDiskFull = 112;
 // Links followed before giving up, as the kernel does for a path.
 constexpr int kMaxLinkDepth = 40;
 

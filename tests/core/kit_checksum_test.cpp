@@ -17,6 +17,7 @@
 #include "core/distribution_kit.h"
 #include "core/kit_checksum.h"
 #include "core/kit_format.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
 #include "tools/mkkit/directory_packer.h"
 #include "tools/mkkit/kit_writer.h"
@@ -394,11 +395,6 @@ TEST_F(KitChecksumTest, RandomBitFlipsNeverPassWithChangedContents) {
 }
 
 #ifndef _WIN32
-struct RecordingReporter : StartupReporter {
-  std::vector<std::string> keys;
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-};
-
 // The startup refuses each damaged kit with the damaged-kit message before
 // it writes anything: no work file, no template directory, no settings.
 TEST(KitChecksumStartup, ADamagedKitIsRefusedBeforeAnythingIsWritten) {

@@ -12,28 +12,15 @@
 
 #include "core/startup.h"
 #include "localization/language_choice.h"
+#include "platform/win32/wide_text.h"
+#include "tests/support/kit_times.h"
 #include "tests/support/process_win32.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 #include "tools/mkkit/kit_writer.h"
 
 namespace {
-
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kKit = 1600000000;
-
-struct RecordingReporter : StartupReporter {
-  std::vector<std::string> keys;
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-};
-
-FileTime AsFileTime(int64_t seconds) {
-  return static_cast<FileTime>(seconds) * 10000000 + kUnixEpochAsFileTime;
-}
-
-const wchar_t* Wide(const U16String& text) {
-  return reinterpret_cast<const wchar_t*>(text.Data());
-}
 
 TEST(WindowsInterruptedRun, ATerminatedRunIsUndoneAtTheNextStart) {
   ChooseLanguage("en");
@@ -51,7 +38,7 @@ TEST(WindowsInterruptedRun, ATerminatedRunIsUndoneAtTheNextStart) {
   const std::string kit = root / "brvx.bkd";
   std::vector<KitFile> files;
   for (const char* name : {"a.txt", "sub\\new.txt", "n1\\n2\\deep.txt", "sub\\old.txt", "z.txt"})
-    files.push_back({U16(name), AsFileTime(kKit), std::string("kit ") + name});
+    files.push_back({U16(name), AsFileTime(kKitTime), std::string("kit ") + name});
   WriteFileBytes(kit, DeflateRaw(BuildWorkFile({{u"en", u"P", u"V", u""}}, false, files)));
 
   // Stopped when the fourth entry is announced: a file replaced, a new one

@@ -16,17 +16,13 @@
 #include "core/startup.h"
 #include "localization/language_choice.h"
 #include "tests/faults/fault_support.h"
+#include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_snapshot.h"
 
 namespace {
 
 constexpr int kEntries = 5;
-
-struct RecordingReporter : StartupReporter {
-  std::vector<std::string> keys;
-  void ReportStartupError(const char* key) override { keys.push_back(key); }
-};
 
 // Standard error of this process, kept in a file for one scope.
 class CapturedStderr {
