@@ -649,12 +649,14 @@ def failing_install(case):
     case.check_no_leftovers()
 
 
-def prepare_slow_target(case, count=600):
-    """Every file replaces an older one, so each costs a move to the backup."""
+def prepare_slow_target(case, count=3000):
+    """Every file replaces an older one, so each costs a move to the backup.
+    The copying must outlast the keys sent once the progress page shows;
+    without a shell per file it is fast, so the files are many and not tiny."""
     target = os.path.join(case.root, "target")
     names = {"f%04d.txt" % i: "old %d\n" % i for i in range(count)}
     write_tree(target, names, OLD_TIME)
-    case.make_kit({n: "new %s\n" % n for n in names})
+    case.make_kit({n: ("new %s\n" % n) * 512 for n in names})
     case.configure_target(target)
     return target
 
