@@ -48,7 +48,9 @@ bool StillNamed(int fd, const NarrowString& path) {
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
-U16String RandomLetters() {
+}  // namespace
+
+U16String LockedFile::RandomLetters() {
   unsigned char bytes[6];
   if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
     static thread_local unsigned seed =
@@ -59,8 +61,6 @@ U16String RandomLetters() {
   for (unsigned char b : bytes) letters.Append(kNameAlphabet[b % (sizeof kNameAlphabet - 1)]);
   return letters;
 }
-
-}  // namespace
 
 uint32_t LockedFile::Create(const U16String& path, Use use) {
   Close();
@@ -78,23 +78,6 @@ uint32_t LockedFile::Create(const U16String& path, Use use) {
   use_ = use;
   path_ = path;
   return 0;
-}
-
-uint32_t LockedFile::CreateUnique(const U16String& directory, const U16String& prefix,
-                                  const U16String& suffix, Use use, U16String* name) {
-  U16String base = directory;
-  if (!base.IsEmpty() && !base.EndsWith(u'/')) base.Append(u'/');
-  base.Append(prefix);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    U16String candidate = base + RandomLetters() + suffix;
-    uint32_t result = Create(candidate, use);
-    if (result == 0) {
-      *name = candidate;
-      return 0;
-    }
-    if (result != kErrorAlreadyExists) return result;
-  }
-  return kErrorCannotMakeScratchFile;
 }
 
 uint32_t LockedFile::TakeOver(const U16String& path) {

@@ -24,7 +24,10 @@ uint32_t LastCode() {
 
 // Letters that differ between processes and between calls; the exclusive
 // creation, not the letters, makes the name unique.
-U16String RandomLetters() {
+
+}  // namespace
+
+U16String LockedFile::RandomLetters() {
   static LONG counter = 0;
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
@@ -40,8 +43,6 @@ U16String RandomLetters() {
   }
   return letters;
 }
-
-}  // namespace
 
 uint32_t LockedFile::Create(const U16String& path, Use use) {
   Close();
@@ -59,23 +60,6 @@ uint32_t LockedFile::Create(const U16String& path, Use use) {
   use_ = use;
   path_ = path;
   return 0;
-}
-
-uint32_t LockedFile::CreateUnique(const U16String& directory, const U16String& prefix,
-                                  const U16String& suffix, Use use, U16String* name) {
-  U16String base = directory;
-  if (!base.IsEmpty() && !base.EndsWith(u'\\') && !base.EndsWith(u'/')) base.Append(u'\\');
-  base.Append(prefix);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    U16String candidate = base + RandomLetters() + suffix;
-    uint32_t result = Create(candidate, use);
-    if (result == 0) {
-      *name = candidate;
-      return 0;
-    }
-    if (result != kErrorAlreadyExists) return result;
-  }
-  return kErrorCannotMakeScratchFile;
 }
 
 uint32_t LockedFile::TakeOver(const U16String& path) {
