@@ -176,35 +176,6 @@ uint32_t TemplateInstaller::BackupFile(const U16String& path) {
   return result;
 }
 
-namespace {
-
-// One block from the work file at position to the target's current
-// position, through the kit's buffer. got: the bytes read and written.
-uint32_t CopyThroughBuffer(DistributionKit& kit, uint64_t position, FileHandle target,
-                           uint32_t want, uint32_t* got) {
-  *got = 0;
-  int32_t high = static_cast<int32_t>(position >> 32);
-  uint32_t low = static_cast<uint32_t>(position);
-  if (FileApi::Seek(kit.handle, low, &high, kSeekBegin) != low) {
-    uint32_t code = FileApi::LastError();
-    return code ? code : kErrorHandleEof;
-  }
-  uint32_t read = 0;
-  if (FileApi::Read(kit.handle, kit.copyBuffer.get(), want, &read) != 0) {
-    return FileApi::LastError();
-  }
-  uint32_t written = 0;
-  if (read > 0 &&
-      (FileApi::Write(target, kit.copyBuffer.get(), read, &written) != 0 || written != read)) {
-    uint32_t code = FileApi::LastError();
-    return code ? code : kErrorInvalidParameter;
-  }
-  *got = read;
-  return 0;
-}
-
-}  // namespace
-
 uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path,
                       WorkerPause* pause) {
   FileHandle target;
@@ -215,31 +186,26 @@ uint32_t ExtractEntry(DistributionKit& kit, size_t index, const U16String& path,
     FileApi::Close(target);
     return code;
   };
-  // The bytes go from the work file to the template file inside the system
-  // where it can (no pass through the program's buffer), else through the
-  // kit's buffer; block by block either way, with a safe point between.
-  bool inSystem = true;
-  uint64_t position = entry.offset;
+  if (FileApi::Seek(kit.handle, entry.offset, nullptr, kSeekBegin) != entry.offset) {
+    uint32_t code = FileApi::LastError();
+    return fail(code ? code : kErrorHandleEof);
+  }
   uint32_t remain = entry.size;
   while (remain > 0) {
     if (pause && remain < entry.size) pause->SafePoint();
-    uint32_t want = remain < kit.copyBufferSize ? remain : kit.copyBufferSize;
     uint32_t got = 0;
-    if (inSystem) {
-      uint32_t code = FileApi::CopyInSystem(kit.handle, position, target, want, &got);
-      if (code == kErrorNotSupported) {
-        inSystem = false;
-        continue;
-      }
-      if (code != 0) return fail(code);
-    } else {
-      uint32_t code = CopyThroughBuffer(kit, position, target, want, &got);
-      if (code != 0) return fail(code);
+    uint32_t want = remain < kit.copyBufferSize ? remain : kit.copyBufferSize;
+    if (FileApi::Read(kit.handle, kit.copyBuffer.get(), want, &got) != 0) {
+      return fail(FileApi::LastError());
     }
     // The work file ended before the entry did.
-    if (got < want) return fail(kErrorHandleEof);
-    position += got;
-    remain -= got;
+    if (got == 0) return fail(kErrorHandleEof);
+    uint32_t written = 0;
+    if (FileApi::Write(target, kit.copyBuffer.get(), got, &written) != 0 || written != got) {
+      uint32_t code = FileApi::LastError();
+      return fail(code ? code : kErrorInvalidParameter);
+    }
+    remain -= written;
   }
   FileApi::Truncate(target);
   FileApi::SetWriteTime(target, entry.lastWriteTime);

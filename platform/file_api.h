@@ -59,15 +59,6 @@ uint32_t SetWriteTime(FileHandle handle, FileTime lastWrite);
 // Cuts (or extends) the file at the current position.
 uint32_t Truncate(FileHandle handle);
 uint32_t LastError();
-// Copies count bytes of source, from offset on, to target's current position
-// inside the system, without passing them through the program; copied gets
-// what went (fewer than count only where source ends), and source's position
-// then stands after it, as a read would leave it. Linux: the kernel's
-// file-to-file copy. kErrorNotSupported when the system cannot copy these
-// two files so (Windows always), with nothing copied: the caller copies
-// through a buffer then.
-uint32_t CopyInSystem(FileHandle source, uint64_t offset, FileHandle target, uint32_t count,
-                      uint32_t* copied);
 // 0 and the size saturated at 0xFFFFFFFF, or 1 when it cannot be had.
 uint32_t FileSize(const U16String& path, uint32_t* size);
 

@@ -18,8 +18,6 @@ constexpr uint32_t kErrorWriteFault = 29;
 constexpr uint32_t kErrorLockHeld = 32;
 // The work file ends before the entry does.
 constexpr uint32_t kErrorHandleEof = 38;
-// The system cannot do this for these files (a copy inside the system).
-constexpr uint32_t kErrorNotSupported = 50;
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorDiskFull = 112;
 constexpr uint32_t kErrorAlreadyExists = 183;

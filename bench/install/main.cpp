@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
   // state (everything written before it is on the disk), so that neither
   // pays for the other's writing; the middle ratio of the rounds is the
   // figure.
-  constexpr int kRounds = 3;
+  constexpr int kRounds = 7;
   std::vector<Run> fresh, copies;
   std::vector<double> ratios;
   for (int round = 0; round < kRounds; ++round) {

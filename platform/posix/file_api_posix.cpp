@@ -1,7 +1,6 @@
 // The handle-based file interface over POSIX descriptors.
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,37 +142,6 @@ uint32_t Truncate(FileHandle handle) {
 
 uint32_t LastError() {
   return lastError;
-}
-
-uint32_t CopyInSystem(FileHandle source, uint64_t offset, FileHandle target, uint32_t count,
-                      uint32_t* copied) {
-  lastError = 0;
-  *copied = 0;
-  int in = static_cast<int>(source), out = static_cast<int>(target);
-  // From the source's own position, which then stands after what was
-  // copied, as a read leaves it.
-  if (::lseek(in, static_cast<off_t>(offset), SEEK_SET) < 0) return FailWithErrno();
-  // The copy between files, else (files on two file systems of different
-  // kinds) the older transfer, which takes any two files.
-  bool useSendfile = false;
-  while (*copied < count) {
-    size_t want = count - *copied;
-    ssize_t n = useSendfile ? ::sendfile(out, in, nullptr, want)
-                            : ::copy_file_range(in, nullptr, out, nullptr, want, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      bool refused = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-      if (refused && *copied == 0 && !useSendfile) {
-        useSendfile = true;
-        continue;
-      }
-      if (refused && *copied == 0) return Fail(kErrorNotSupported);
-      return FailWithErrno();
-    }
-    if (n == 0) break;
-    *copied += static_cast<uint32_t>(n);
-  }
-  return 0;
 }
 
 uint32_t FileSize(const U16String& path, uint32_t* size) {

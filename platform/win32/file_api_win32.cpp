@@ -132,12 +132,6 @@ uint32_t LastError() {
   return GetLastError();
 }
 
-uint32_t CopyInSystem(FileHandle, uint64_t, FileHandle, uint32_t, uint32_t* copied) {
-  // No call copies between two open files at given positions.
-  *copied = 0;
-  return Fail(kErrorNotSupported);
-}
-
 uint32_t FileSize(const U16String& path, uint32_t* size) {
   if (size == nullptr) return 1;
   WIN32_FILE_ATTRIBUTE_DATA data;

@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "tests/support/test_support.h"
 
 namespace {
@@ -128,44 +125,6 @@ TEST(FileApi, ReadAtAndBeforeTheEnd) {
   EXPECT_EQ(FileApi::Read(h, buffer, 4, nullptr, &marker), 0u);
   EXPECT_EQ(FileApi::Seek(h, 0, nullptr, kSeekEnd), 10u);
   FileApi::Close(h);
-}
-
-// A copy inside the system from an offset of the source to the target's
-// position: on one file system, and (Linux) from a tmpfs to the disk, which
-// the file-to-file copy refuses and the older transfer takes. Windows has
-// no such copy and leaves the caller to its buffer.
-TEST(FileApi, CopyInSystem) {
-  TempDir disk;
-  std::vector<std::string> sourceDirs{disk.path()};
-#ifndef _WIN32
-  ScopedEnv tmpfs("SETUP_TEST_TMP", "/dev/shm");
-  TempDir memory;
-  sourceDirs.push_back(memory.path());
-#endif
-  for (const std::string& dir : sourceDirs) {
-    SCOPED_TRACE(dir);
-    const std::string source = dir + kPathSeparator + "source";
-    WriteFileBytes(source, "0123456789");
-    WriteFileBytes(disk / "target", "ab");
-    FileHandle in = OpenOrFail(source, kAccessRead, kOpenExisting);
-    FileHandle out = OpenOrFail(disk / "target", kAccessWrite, kOpenExisting);
-    ASSERT_EQ(FileApi::Seek(out, 2, nullptr, kSeekBegin), 2u);
-    uint32_t copied = 99;
-    if (kWindows) {
-      EXPECT_EQ(FileApi::CopyInSystem(in, 3, out, 4, &copied), kErrorNotSupported);
-      EXPECT_EQ(copied, 0u);
-    } else {
-      EXPECT_EQ(FileApi::CopyInSystem(in, 3, out, 4, &copied), 0u);
-      EXPECT_EQ(copied, 4u);
-      EXPECT_EQ(FileApi::Seek(in, 0, nullptr, kSeekCurrent), 7u) << "source stands after the copy";
-      // The source ends first: what is there is copied.
-      EXPECT_EQ(FileApi::CopyInSystem(in, 7, out, 10, &copied), 0u);
-      EXPECT_EQ(copied, 3u);
-    }
-    FileApi::Close(in);
-    FileApi::Close(out);
-    EXPECT_EQ(ReadFileBytes(disk / "target"), kWindows ? "ab" : "ab3456789");
-  }
 }
 
 TEST(FileApi, WriteErrors) {
