@@ -52,6 +52,9 @@ void InstallJournal::Remove() {
 bool ParseJournal(const std::string& bytes, InstallTransaction* transaction, bool* committed) {
   *transaction = InstallTransaction();
   *committed = false;
+  // A run killed between creating its journal and writing the form's name
+  // leaves it empty or cut short: it recorded nothing, so nothing was done.
+  if (bytes.size() < kMagicSize) return bytes.compare(0, bytes.size(), kMagic, bytes.size()) == 0;
   if (bytes.compare(0, kMagicSize, kMagic) != 0) return false;
   size_t next = kMagicSize;
   while (bytes.size() - next >= kRecordHeaderSize) {

@@ -46,5 +46,6 @@ class InstallJournal {
 
 // What a journal holds: the transaction it describes and whether it was
 // committed. False when the bytes are no journal (the transaction is then
-// left empty).
+// left empty). The beginning of the form's name alone (also no bytes at all)
+// is a journal with nothing recorded.
 bool ParseJournal(const std::string& bytes, InstallTransaction* transaction, bool* committed);

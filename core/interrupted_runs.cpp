@@ -51,7 +51,9 @@ void RecoverJournal(LockedFile& journal, RecoveryOutcome* outcome) {
     // Not a journal this program can read: it stays, and so does any backup.
     return;
   }
-  if (committed) {
+  if (transaction.targetDirectory.IsEmpty() && transaction.backupDirectory.IsEmpty()) {
+    // Killed before it recorded anything: nothing to undo.
+  } else if (committed) {
     RemoveTree(transaction.backupDirectory);
   } else {
     ProgressChannel unused;

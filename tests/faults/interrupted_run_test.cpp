@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/install_journal.h"
 #include "core/startup.h"
 #include "localization/language_choice.h"
 #include "tests/faults/fault_support.h"
@@ -169,6 +170,38 @@ TEST_F(InterruptedRunTest, AKilledRunIsUndoneAtTheNextStart) {
       EXPECT_EQ(TempSnapshot(), tempBefore) << "the temporary directory is not as it was";
     }
   }
+}
+
+// A run killed while it made its journal leaves it empty or cut short; it had
+// changed nothing yet. The next start removes such a journal, as it removes
+// a whole one, and keeps one it cannot read.
+TEST_F(InterruptedRunTest, AJournalCutShortWhileItWasMadeIsRemoved) {
+  PrepareTarget();
+  std::string formName, withTarget;
+  {
+    InstallJournal model;
+    ASSERT_EQ(model.Create(U16(root_ / "model.journal")), 0u);
+    formName = ReadFileBytes(root_ / "model.journal");
+    ASSERT_EQ(model.Record(JournalRecord::kTarget, U16(target_ + "/")), 0u);
+    withTarget = ReadFileBytes(root_ / "model.journal");
+    model.Remove();
+  }
+  ASSERT_FALSE(formName.empty());
+  const std::string kept = root_ / "tmp/brstp79.journal";
+  WriteFileBytes(kept, "no journal of this program");
+  TreeSnapshot before = TakeSnapshot(target_);
+  TreeSnapshot tempBefore = TempSnapshot();
+  const std::string cuts[] = {"", formName.substr(0, 3), formName, withTarget};
+  for (size_t i = 0; i < 4; ++i)
+    WriteFileBytes(root_ / ("tmp/brstp7" + std::to_string(i) + ".journal"), cuts[i]);
+  {
+    RecordingReporter reporter;
+    SetupContext context;
+    EXPECT_TRUE(RunStartupSequenceFor(context, U16(kitPath_), reporter)) << reporter.First();
+  }
+  EXPECT_EQ(TakeSnapshot(target_), before);
+  EXPECT_EQ(TempSnapshot(), tempBefore) << "each cut journal removed, the other one kept";
+  EXPECT_EQ(ReadFileBytes(kept), "no journal of this program");
 }
 
 TEST_F(InterruptedRunTest, AStartWhileAnotherRunCopiesLeavesItAlone) {
