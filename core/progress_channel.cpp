@@ -38,42 +38,39 @@ void ProgressChannel::Initialise() {
 }
 
 void ProgressChannel::Prepare(DistributionKit* kit, const U16String& target) {
-  {
-    Guard guard(*this);
-    if (!guard.held()) return;
-    cancelRequested_ = false;
-    status_ = 0;
-    percentage_ = 0;
-    kit_ = kit;
-    targetDirectory_ = target;
-    EnsureTrailingSeparator(targetDirectory_);
-  }
-  std::lock_guard<std::mutex> life(lifeMutex_);
-  workerRunning_ = false;
-  workerEnded_ = false;
-  workerResult_ = 0;
-  keptBackup_.Clear();
+  Guard guard(*this);
+  if (!guard.held()) return;
+  cancelRequested_ = false;
+  status_ = 0;
+  percentage_ = 0;
+  kit_ = kit;
+  targetDirectory_ = target;
+  EnsureTrailingSeparator(targetDirectory_);
 }
 
 void ProgressChannel::Publish(int32_t status, const U16String& text, int32_t percentage) {
+  Store(status, text, percentage, false);
+}
+
+void ProgressChannel::PublishError(int32_t status, const U16String& text, int32_t percentage) {
+  Store(status, text, percentage, true);
+}
+
+void ProgressChannel::Store(int32_t status, const U16String& text, int32_t percentage,
+                            bool unlimited) {
+  Notifier notifier;
+  void* data;
   {
-    Guard guard(*this);
+    Guard guard(*this, unlimited);
     if (!guard.held()) return;
     status_ = status;
     text_ = text;
     percentage_ = percentage;
+    notifier = notifier_;
+    data = notifierData_;
   }
-  Notify();
-}
-
-void ProgressChannel::PublishError(int32_t status, const U16String& text, int32_t percentage) {
-  {
-    Guard guard(*this, true);
-    status_ = status;
-    text_ = text;
-    percentage_ = percentage;
-  }
-  Notify();
+  // Outside the lock: the notifier may read the channel.
+  if (notifier) notifier(data);
 }
 
 void ProgressChannel::Read(int32_t* status, U16String* text, int32_t* percentage) {
@@ -100,53 +97,9 @@ void ProgressChannel::RequestCancel() {
   if (guard.held()) cancelRequested_ = true;
 }
 
-void ProgressChannel::MarkWorkerStarted() {
-  std::lock_guard<std::mutex> life(lifeMutex_);
-  workerRunning_ = true;
-  workerEnded_ = false;
-}
-
-void ProgressChannel::MarkWorkerEnded(uint32_t result, const U16String& keptBackup) {
-  // All under the life lock: a waiter cannot return, and so cannot destroy
-  // what the notifier uses, before the worker's last touch is over.
-  std::lock_guard<std::mutex> life(lifeMutex_);
-  workerRunning_ = false;
-  workerEnded_ = true;
-  workerResult_ = result;
-  keptBackup_ = keptBackup;
-  if (notifier_) notifier_(notifierData_);
-  lifeChanged_.notify_all();
-}
-
-bool ProgressChannel::HasWorkerEnded(uint32_t* result) {
-  std::lock_guard<std::mutex> life(lifeMutex_);
-  if (workerEnded_ && result) *result = workerResult_;
-  return workerEnded_;
-}
-
-U16String ProgressChannel::KeptBackupDirectory() {
-  std::lock_guard<std::mutex> life(lifeMutex_);
-  return workerEnded_ ? keptBackup_ : U16String();
-}
-
-void ProgressChannel::WaitForWorkerEnd() {
-  std::unique_lock<std::mutex> life(lifeMutex_);
-  lifeChanged_.wait(life, [this] { return !workerRunning_; });
-}
-
 void ProgressChannel::SetNotifier(Notifier notifier, void* data) {
-  std::lock_guard<std::mutex> life(lifeMutex_);
+  Guard guard(*this, true);
+  if (!guard.held()) return;
   notifier_ = notifier;
   notifierData_ = data;
-}
-
-void ProgressChannel::Notify() {
-  Notifier notifier;
-  void* data;
-  {
-    std::lock_guard<std::mutex> life(lifeMutex_);
-    notifier = notifier_;
-    data = notifierData_;
-  }
-  if (notifier) notifier(data);
 }

@@ -4,9 +4,7 @@
 // previous one; the front end samples it.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 #include "core/distribution_kit.h"
 #include "platform/strings.h"
@@ -19,9 +17,8 @@
 
 class ProgressChannel {
  public:
-  // Called on the worker's thread after each publication and when the
-  // worker has ended, so a front end can wake its loop. It must not call the
-  // channel's worker-life operations.
+  // Called on the worker's thread after each publication, outside the lock,
+  // so a front end can wake its loop.
   using Notifier = void (*)(void* data);
 
   ProgressChannel();
@@ -42,18 +39,8 @@ class ProgressChannel {
   bool IsCancelRequested();
   void RequestCancel();
 
-  // The worker's life, which a cancelled run signals in no other way.
-  void MarkWorkerStarted();
-  // keptBackup: the folder that still holds originals the rollback could not
-  // put back (empty when there is none).
-  void MarkWorkerEnded(uint32_t result, const U16String& keptBackup = U16String());
-  // True once the worker of the current job has ended; result gets its result.
-  bool HasWorkerEnded(uint32_t* result = nullptr);
-  // Once the worker has ended: its kept backup folder, or empty.
-  U16String KeptBackupDirectory();
-  // Blocks while a worker of the current job is still running.
-  void WaitForWorkerEnd();
-
+  // Waits for the lock without limit. A publication under way may still
+  // call the notifier this one replaces.
   void SetNotifier(Notifier notifier, void* data);
 
  private:
@@ -63,25 +50,21 @@ class ProgressChannel {
   void DestroyLock();
   bool Acquire(bool unlimited);
   void Release();
-  void Notify();
+  // Stores one publication and calls the notifier.
+  void Store(int32_t status, const U16String& text, int32_t percentage, bool unlimited);
 
 #ifdef _WIN32
   HANDLE mutex_ = nullptr;
 #else
   sem_t lock_;
 #endif
-  std::mutex lifeMutex_;
-  std::condition_variable lifeChanged_;
   DistributionKit* kit_ = nullptr;
   U16String targetDirectory_;
   bool cancelRequested_ = false;
   int32_t status_ = 0;
   U16String text_;
   int32_t percentage_ = 0;
-  bool workerRunning_ = false;
-  bool workerEnded_ = false;
-  uint32_t workerResult_ = 0;
-  U16String keptBackup_;
+  // Under the lock too, so that setting it races with no publication.
   Notifier notifier_ = nullptr;
   void* notifierData_ = nullptr;
 };

@@ -2,9 +2,9 @@
 
 #include "platform/file_api.h"
 
-void NoteInstallation(RunRecord& run, ProgressChannel& channel) {
+void NoteInstallation(RunRecord& run, InstallWorker& worker) {
   uint32_t result = 0;
-  if (!channel.HasWorkerEnded(&result)) return;
+  if (!worker.HasEnded(&result)) return;
   run.installationEnded = true;
   run.workerResult = result;
 }

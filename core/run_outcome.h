@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/progress_channel.h"
+#include "core/install_worker.h"
 
 enum class RunOutcome : int {
   Installed = 0,   // the kit is in the template directory
@@ -21,9 +21,9 @@ struct RunRecord {
   bool cancelRequested = false;    // a stop was asked for from outside the pages
 };
 
-// Adds what the channel knows of the installation: whether its worker has
-// ended, and with which result. Every front end's worker marks its end there.
-void NoteInstallation(RunRecord& run, ProgressChannel& channel);
+// Adds what the worker knows of the installation: whether it has ended, and
+// with which result.
+void NoteInstallation(RunRecord& run, InstallWorker& worker);
 
 // The outcome: an installation that ended decides by its result (a cancel
 // that came after the last file leaves the kit installed); otherwise a run

@@ -30,4 +30,10 @@ U16String KnownFolderFromEnvironment(bool allUsers);
 // folder leaves the paths in it empty: nothing is read or written there.
 SettingsLocations SettingsLocationsUnderFolders(const U16String& roamingAppData,
                                                 const U16String& programData);
+// Makes CurrentSettingsLocations use these two folders (each ending with a
+// separator) in place of the known folders, for the whole process, until
+// cleared. The known folders follow no variable: this is how a test keeps
+// the user's own settings out of its way.
+void OverrideSettingsFolders(const U16String& roamingAppData, const U16String& programData);
+void ClearSettingsFoldersOverride();
 #endif

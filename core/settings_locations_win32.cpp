@@ -5,6 +5,8 @@
 
 #include <shlobj.h>
 
+#include <mutex>
+
 #include "core/settings_locations.h"
 #include "platform/paths.h"
 #include "platform/win32/wide_text.h"
@@ -63,6 +65,19 @@ U16String FromFolderPathCall(bool allUsers) {
   return folder;
 }
 
+// The folders set by OverrideSettingsFolders.
+struct FoldersOverride {
+  std::mutex mutex;
+  bool active = false;
+  U16String roamingAppData;
+  U16String programData;
+};
+
+FoldersOverride& Override() {
+  static FoldersOverride folders;
+  return folders;
+}
+
 U16String SettingsFile(const U16String& folder, const char16_t* launcherDirectory) {
   if (folder.IsEmpty()) return U16String();
   return folder + u"\\" + launcherDirectory + u"\\" + u"tarnlaunch.cfg";
@@ -109,6 +124,28 @@ SettingsLocations SettingsLocationsUnderFolders(const U16String& roamingAppData,
   return locations;
 }
 
+void OverrideSettingsFolders(const U16String& roamingAppData, const U16String& programData) {
+  FoldersOverride& folders = Override();
+  std::lock_guard<std::mutex> lock(folders.mutex);
+  folders.active = true;
+  folders.roamingAppData = roamingAppData;
+  folders.programData = programData;
+}
+
+void ClearSettingsFoldersOverride() {
+  FoldersOverride& folders = Override();
+  std::lock_guard<std::mutex> lock(folders.mutex);
+  folders.active = false;
+  folders.roamingAppData.Clear();
+  folders.programData.Clear();
+}
+
 SettingsLocations CurrentSettingsLocations() {
+  {
+    FoldersOverride& folders = Override();
+    std::lock_guard<std::mutex> lock(folders.mutex);
+    if (folders.active)
+      return SettingsLocationsUnderFolders(folders.roamingAppData, folders.programData);
+  }
   return SettingsLocationsUnderFolders(KnownFolder(false), KnownFolder(true));
 }

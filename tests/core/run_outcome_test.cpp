@@ -1,10 +1,25 @@
 // How a run's end becomes its outcome, its exit status and its final text,
-// and what a real worker leaves in the channel for it.
+// and what a real worker tells of its end.
 #include "core/run_outcome.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include "localization/language_choice.h"
+#include "tests/support/kit_times.h"
+#include "tests/support/test_support.h"
+#include "tools/mkkit/kit_writer.h"
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kTempVariable[] = "TMP";
+#else
+constexpr char kTempVariable[] = "TMPDIR";
+#endif
+
+}  // namespace
 
 TEST(RunOutcome, DecidedFromWhatTheRunKnows) {
   struct Case {
@@ -57,20 +72,49 @@ TEST(RunOutcome, DecidedFromWhatTheRunKnows) {
   }
 }
 
-TEST(RunOutcome, TheChannelTellsWhetherAndHowTheWorkerEnded) {
+TEST(RunOutcome, TheWorkerTellsWhetherAndHowItEnded) {
+  TempDir root;
+  ScopedEnv tmp(kTempVariable, (root / "tmp").c_str());
+  MakeDirs(root / "tmp");
+  ChooseLanguage("en");
+  KitDescription english{u"en", u"P", u"V", u""};
+  WriteFileBytes(
+      root / "brvx.bkd",
+      DeflateRaw(BuildWorkFile({english}, false, {{u"a.txt", AsFileTime(kKitTime), "a"}})));
+  DistributionKit kit;
+  ASSERT_EQ(ReadKit(kit, U16(root / "brvx.bkd")), 0u);
+
   ProgressChannel channel;
+  InstallWorker worker;
   RunRecord run;
   run.startupPassed = true;
-  NoteInstallation(run, channel);
-  EXPECT_FALSE(run.installationEnded);
+  NoteInstallation(run, worker);
+  EXPECT_FALSE(run.installationEnded) << "no worker has started";
 
-  channel.Prepare(nullptr, u"target");
-  channel.MarkWorkerStarted();
-  NoteInstallation(run, channel);
-  EXPECT_FALSE(run.installationEnded) << "a worker still running has no result";
+  // Noted again on the worker's thread, after its first publication.
+  struct Watch {
+    InstallWorker* worker;
+    RunRecord run;
+    bool noted;
+  } watch{&worker, run, false};
+  channel.SetNotifier(
+      [](void* data) {
+        auto* w = static_cast<Watch*>(data);
+        if (w->noted) return;
+        NoteInstallation(w->run, *w->worker);
+        w->noted = true;
+      },
+      &watch);
+  channel.Prepare(&kit, U16(root / "templates"));
+  // Taken up after the first entry: the run is cancelled and rolled back.
+  channel.RequestCancel();
+  StartWorker(worker, channel);
+  worker.WaitForEnd();
+  channel.SetNotifier(nullptr, nullptr);
+  ASSERT_TRUE(watch.noted);
+  EXPECT_FALSE(watch.run.installationEnded) << "a worker still running has no result";
 
-  channel.MarkWorkerEnded(1223);
-  NoteInstallation(run, channel);
+  NoteInstallation(run, worker);
   EXPECT_TRUE(run.installationEnded);
   EXPECT_EQ(run.workerResult, 1223u);
   EXPECT_EQ(DecideRunOutcome(run), RunOutcome::Cancelled);

@@ -1,13 +1,12 @@
 // The whole core on Windows, the way the Windows program drives it, against
 // real files of the system: kits made by the Windows mkkit, the startup
-// sequence with the launcher's real settings files and the recording of the
-// chosen directory; installations on a worker thread that waits after its
-// error until the front end has shown it and is judged by its exit code,
-// with backup, failure, cancellation and rollback. Each test starts from
-// its own template directory.
+// sequence with the launcher's settings files and the recording of the
+// chosen directory; installations on the worker thread, which waits after
+// its error until the front end has shown it and is judged by the result it
+// ends with, with backup, failure, cancellation and rollback. Each test
+// starts from its own template directory and its own settings folders.
 #ifdef _WIN32
 
-#include <process.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -36,41 +35,20 @@ std::wstring Wide(const std::string& utf8) {
   return std::wstring(reinterpret_cast<const wchar_t*>(units.Data()), units.Length());
 }
 
-// The launcher's settings files of this user are the real ones: they are
-// set aside for the test and put back afterwards, under a lock that every
-// test touching them takes.
-class RealSettingsFiles {
+// The launcher's settings folders of one test: the known folders of Windows
+// follow no variable, so the core is pointed at these, and the user's own
+// settings files are never read or written.
+class OwnSettingsFolders {
  public:
-  RealSettingsFiles() {
-    lock_ = CreateMutexW(nullptr, FALSE, L"Local\\setup-tests-launcher-settings");
-    WaitForSingleObject(lock_, INFINITE);
-    SettingsLocations locations = CurrentSettingsLocations();
-    for (const U16String& path :
-         {locations.perUserFile, locations.alternateFile, locations.allUsersFile}) {
-      Saved saved{Utf8(path), FileExists(Utf8(path)), ""};
-      if (saved.existed) saved.bytes = ReadFileBytes(saved.path);
-      DeleteFileW(Wide(saved.path).c_str());
-      saved_.push_back(saved);
-    }
+  explicit OwnSettingsFolders(const std::string& root) {
+    MakeDirs(root + "\\roaming");
+    MakeDirs(root + "\\programdata");
+    OverrideSettingsFolders(U16(root + "\\roaming\\"), U16(root + "\\programdata\\"));
   }
-  ~RealSettingsFiles() {
-    for (const Saved& saved : saved_) {
-      DeleteFileW(Wide(saved.path).c_str());
-      if (saved.existed) WriteFileBytes(saved.path, saved.bytes);
-    }
-    ReleaseMutex(lock_);
-    CloseHandle(lock_);
-  }
-  const std::string& perUser() const { return saved_[0].path; }
-
- private:
-  struct Saved {
-    std::string path;
-    bool existed;
-    std::string bytes;
-  };
-  HANDLE lock_;
-  std::vector<Saved> saved_;
+  ~OwnSettingsFolders() { ClearSettingsFoldersOverride(); }
+  OwnSettingsFolders(const OwnSettingsFolders&) = delete;
+  OwnSettingsFolders& operator=(const OwnSettingsFolders&) = delete;
+  std::string perUser() const { return Utf8(CurrentSettingsLocations().perUserFile); }
 };
 
 // The first drive of the system that is a network drive, or empty.
@@ -82,16 +60,17 @@ std::string NetworkDrive() {
   return "";
 }
 
-unsigned __stdcall WorkerBody(void* job) {
-  auto* j = static_cast<InstallWorkerJob*>(job);
-  return RunInstallWorker(*j->channel, j->pause);
-}
-
 class ConsoleCheck : public ::testing::Test {
  protected:
-  ConsoleCheck() : tmp_("TMP", (root_ / "tmp").c_str()) {
+  ConsoleCheck() : tmp_("TMP", (root_ / "tmp").c_str()), settings_(root_ / "settings") {
     MakeDirs(root_ / "tmp");
     ChooseLanguage("en");
+  }
+  // As the sheet does: a worker still running ends, cancelled and with none
+  // of its waits holding it, before what it uses goes.
+  ~ConsoleCheck() override {
+    channel_.RequestCancel();
+    pause_.ReleaseAll();
   }
 
   // A tree of files with their times, packed by the Windows mkkit.
@@ -116,19 +95,16 @@ class ConsoleCheck : public ::testing::Test {
 
   // Starts the worker on the prepared channel and pause as the front end
   // does.
-  HANDLE StartWorker() {
-    channel_.MarkWorkerStarted();
-    auto thread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WorkerBody, &job_, 0, nullptr));
-    EXPECT_NE(thread, nullptr);
-    return thread;
+  void Start() {
+    StartWorker(worker_, channel_, &pause_);
+    EXPECT_EQ(worker_.StartResult(), 0);
   }
-  static DWORD ExitCodeAfterEnd(HANDLE thread) {
-    EXPECT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-    return code;
+  // The worker's result once it has ended.
+  uint32_t ResultAfterEnd() {
+    worker_.WaitForEnd();
+    uint32_t result = 0xFFFFFFFF;
+    EXPECT_TRUE(worker_.HasEnded(&result));
+    return result;
   }
 
   int BackupDirectories() { return CountEntriesStartingWith(root_ / "tmp", "brstp"); }
@@ -164,16 +140,15 @@ class ConsoleCheck : public ::testing::Test {
 
   TempDir root_;
   ScopedEnv tmp_;
+  OwnSettingsFolders settings_;
   ProgressChannel channel_;
   WorkerPause pause_;
-  InstallWorkerJob job_{&channel_, &pause_};
   RecordingReporter reporter_;
+  // After what it uses: destroyed first, it waits for its thread.
+  InstallWorker worker_;
 };
 
-// The launcher's settings are the user's own here (the known folders of
-// Windows follow no variable): they are set aside and put back.
 TEST_F(ConsoleCheck, StartupInstallationAndRecording) {
-  RealSettingsFiles settings;
   const std::string target = root_ / "templates";
   const std::string missing = root_ / "not there";
   const std::string network = NetworkDrive();
@@ -188,8 +163,8 @@ TEST_F(ConsoleCheck, StartupInstallationAndRecording) {
   for (const std::string& directory : {remote, missing, target}) {
     if (!directory.empty()) listed += "ConfigurationTemplatesLocation=" + directory + "\r\n";
   }
-  MakeDirs(settings.perUser().substr(0, settings.perUser().rfind('\\')));
-  WriteFileBytes(settings.perUser(), "\xEF\xBB\xBFInstallComponents=x\r\n" + listed);
+  MakeDirs(settings_.perUser().substr(0, settings_.perUser().rfind('\\')));
+  WriteFileBytes(settings_.perUser(), "\xEF\xBB\xBFInstallComponents=x\r\n" + listed);
 
   MakeDirs(target + "\\conf\\sub");
   WriteFileBytes(target + "\\a.txt", "old a");
@@ -239,7 +214,8 @@ TEST_F(ConsoleCheck, StartupInstallationAndRecording) {
         &watch);
     channel_.Prepare(&context.kit, context.targetDirectory);
     pause_.Prepare(true);
-    EXPECT_EQ(ExitCodeAfterEnd(StartWorker()), 0u);
+    Start();
+    EXPECT_EQ(ResultAfterEnd(), 0u);
     channel_.SetNotifier(nullptr, nullptr);
     int32_t status = -1, percentage = -1;
     U16String text;
@@ -262,7 +238,7 @@ TEST_F(ConsoleCheck, StartupInstallationAndRecording) {
     for (const std::string& directory : {remote, missing}) {
       if (!directory.empty()) recorded += "ConfigurationTemplatesLocation=" + directory + "\r\n";
     }
-    EXPECT_EQ(ReadFileBytes(settings.perUser()), "\xFF\xFE" + Utf16le(recorded));
+    EXPECT_EQ(ReadFileBytes(settings_.perUser()), "\xFF\xFE" + Utf16le(recorded));
   }
   EXPECT_TRUE(ListTree(root_ / "tmp").empty()) << "the work file goes with the run";
 
@@ -287,7 +263,7 @@ TEST_F(ConsoleCheck, AFailureWaitsUntilShownThenTheDirectoryIsRestored) {
     channel_.Prepare(&opened, U16(target));
     // It waits after its failure until the front end has shown it.
     pause_.Prepare(true);
-    HANDLE worker = StartWorker();
+    Start();
     // The worker publishes the error and waits for the front end.
     int32_t status = 0, percentage = -1;
     U16String text;
@@ -304,7 +280,7 @@ TEST_F(ConsoleCheck, AFailureWaitsUntilShownThenTheDirectoryIsRestored) {
     EXPECT_EQ(ReadFileBytes(root_ / "tmp\\brstp0\\a.txt"), "alpha");
     EXPECT_EQ(ReadFileBytes(root_ / "tmp\\brstp0\\conf\\sub\\b.xml"), "the user's newer b");
     pause_.ErrorShown();
-    EXPECT_EQ(ExitCodeAfterEnd(worker), 3u);
+    EXPECT_EQ(ResultAfterEnd(), 3u);
     EXPECT_EQ(TakeSnapshot(target), before);
     EXPECT_FALSE(FileExists(target + "\\new"));
     EXPECT_EQ(BackupDirectories(), 0);
@@ -327,11 +303,11 @@ TEST_F(ConsoleCheck, ACancelPausesTheWorkerAtASafePointAndRestores) {
   channel_.Prepare(&opened, U16(target));
   pause_.Prepare(true);
   EXPECT_FALSE(pause_.PauseAndWait(0)) << "no worker runs yet";
-  HANDLE worker = StartWorker();
+  Start();
   ASSERT_TRUE(pause_.PauseAndWait(30000));
   channel_.RequestCancel();
   pause_.Resume();
-  EXPECT_EQ(ExitCodeAfterEnd(worker), 1223u);
+  EXPECT_EQ(ResultAfterEnd(), 1223u);
   EXPECT_EQ(TakeSnapshot(target), before);
   EXPECT_EQ(BackupDirectories(), 0);
 }

@@ -74,6 +74,24 @@ TEST(WindowsSettingsLocations, TheSystemsFoldersComeBeforeTheEnvironment) {
             U16(roaming + "Tarn\\tarn8\\tmplts\\"));
 }
 
+// A test's own folders in place of the known ones, until cleared.
+TEST(WindowsSettingsLocations, TheFoldersCanBeOverriddenUntilCleared) {
+  const U16String roaming = U16("C:\\own\\roaming\\"), programData = U16("C:\\own\\data\\");
+  SettingsLocations known = CurrentSettingsLocations();
+  SettingsLocations expected = SettingsLocationsUnderFolders(roaming, programData);
+  ASSERT_NE(known.perUserFile, expected.perUserFile);
+  OverrideSettingsFolders(roaming, programData);
+  SettingsLocations own = CurrentSettingsLocations();
+  ClearSettingsFoldersOverride();
+  SettingsLocations again = CurrentSettingsLocations();
+  for (auto field :
+       {&SettingsLocations::perUserFile, &SettingsLocations::alternateFile,
+        &SettingsLocations::allUsersFile, &SettingsLocations::defaultTemplateDirectory}) {
+    EXPECT_EQ(own.*field, expected.*field);
+    EXPECT_EQ(again.*field, known.*field);
+  }
+}
+
 int ProbeFilesIn(const std::string& directory) {
   int count = 0;
   for (const std::string& name : ListTree(directory)) count += name.rfind("Tarn", 0) == 0;

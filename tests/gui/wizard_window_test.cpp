@@ -403,7 +403,7 @@ TEST_F(WizardWindowTest, CancelDuringCopyingAsksNothingAndRestoresTheDirectory) 
     EXPECT_EQ(dialog_->CurrentPage(), dialog_->ErrorPage());
     // The loop left only after the worker's end, so the rollback is done.
     uint32_t result = 0;
-    EXPECT_TRUE(dialog_->Channel().HasWorkerEnded(&result));
+    EXPECT_TRUE(dialog_->Worker().HasEnded(&result));
     EXPECT_EQ(result, 1223u);
     EXPECT_EQ(TakeSnapshot(root_ / "target"), before);
     EXPECT_EQ(CountEntriesStartingWith(root_ / "tmp", "brstp"), 0);

@@ -1,4 +1,7 @@
-// The install worker on its own thread and the channel between two threads.
+// The install worker on its own thread, its life, and the channel between
+// two threads.
+#include <pthread.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -65,11 +68,12 @@ TEST_F(WorkerTest, AWholeInstallationOnItsOwnThread) {
       &watch);
   InstallWorker worker;
   StartWorker(worker, channel_);
-  EXPECT_EQ(worker.startResult, 0);
-  channel_.WaitForWorkerEnd();
+  EXPECT_EQ(worker.StartResult(), 0);
+  EXPECT_EQ(worker.Channel(), &channel_);
+  worker.WaitForEnd();
   Clock::time_point ended = Clock::now();
   uint32_t result = 99;
-  ASSERT_TRUE(channel_.HasWorkerEnded(&result));
+  ASSERT_TRUE(worker.HasEnded(&result));
   EXPECT_EQ(result, 0u);
   ASSERT_NE(finishedAt.load(), 0);
   auto pause = ended - Clock::time_point(Clock::duration(finishedAt.load()));
@@ -99,14 +103,76 @@ TEST_F(WorkerTest, ACancelledRunIsSeenOnlyAsItsEnd) {
     std::this_thread::yield();
   }
   channel_.RequestCancel();
-  channel_.WaitForWorkerEnd();
+  worker.WaitForEnd();
   uint32_t result = 0;
-  ASSERT_TRUE(channel_.HasWorkerEnded(&result));
+  ASSERT_TRUE(worker.HasEnded(&result));
   EXPECT_EQ(result, 1223u);
   int32_t status = -1, percentage = -1;
   channel_.Read(&status, nullptr, &percentage);
   EXPECT_EQ(status, 0) << "a cancelled run publishes no error";
   EXPECT_LT(percentage, 100);
+  EXPECT_EQ(TakeSnapshot(target), before);
+  EXPECT_EQ(CountEntriesStartingWith(root_ / "tmp", "brstp"), 0);
+}
+
+// The end notifier runs on the worker's thread, once, and a waiter returns
+// only after it is over: the owner may then destroy the worker at once.
+TEST_F(WorkerTest, TheEndIsNotifiedOnTheWorkerThreadBeforeAWaiterReturns) {
+  MakeKit(2);
+  struct Watch {
+    pthread_t thread{};
+    int calls = 0;
+    bool over = false;
+  };
+  auto notify = [](void* data) {
+    auto* w = static_cast<Watch*>(data);
+    w->thread = pthread_self();
+    ++w->calls;
+    // Long enough for a waiter that did not wait for it to return first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    w->over = true;
+  };
+  enum class Wait { kWaitForEnd, kPollHasEnded };
+  for (Wait wait : {Wait::kWaitForEnd, Wait::kPollHasEnded}) {
+    SCOPED_TRACE(wait == Wait::kWaitForEnd ? "WaitForEnd" : "HasEnded");
+    channel_.Prepare(&kit_, U16(root_ / "templates"));
+    Watch watch;
+    auto worker = std::make_unique<InstallWorker>();
+    worker->SetEndNotifier(notify, &watch);
+    StartWorker(*worker, channel_);
+    if (wait == Wait::kWaitForEnd) {
+      worker->WaitForEnd();
+    } else {
+      while (!worker->HasEnded()) std::this_thread::yield();
+    }
+    EXPECT_TRUE(watch.over) << "a waiter returned while the notifier still ran";
+    EXPECT_TRUE(pthread_equal(watch.thread, worker->ThreadOf()));
+    worker.reset();
+    EXPECT_EQ(watch.calls, 1);
+  }
+}
+
+// An owner that goes away while its worker runs: the worker's destruction
+// waits for its end, after the cancel the owner asked for.
+TEST_F(WorkerTest, DestroyingAWorkerWaitsForItsEnd) {
+  MakeKit(200);
+  std::string target = root_ / "templates";
+  MakeDirs(target);
+  TreeSnapshot before = TakeSnapshot(target);
+  channel_.Prepare(&kit_, U16(target));
+  std::atomic<bool> ended{false};
+  {
+    InstallWorker worker;
+    worker.SetEndNotifier([](void* data) { *static_cast<std::atomic<bool>*>(data) = true; },
+                          &ended);
+    StartWorker(worker, channel_);
+    for (int32_t percentage = 0; percentage == 0;) {
+      channel_.Read(nullptr, nullptr, &percentage);
+      std::this_thread::yield();
+    }
+    channel_.RequestCancel();
+  }
+  EXPECT_TRUE(ended);
   EXPECT_EQ(TakeSnapshot(target), before);
   EXPECT_EQ(CountEntriesStartingWith(root_ / "tmp", "brstp"), 0);
 }
@@ -137,8 +203,10 @@ TEST(ProgressChannelThreads, ReadsSeeWholePublications) {
 TEST(ProgressChannelThreads, WaitingWithoutAWorkerReturnsAtOnce) {
   ProgressChannel channel;
   channel.Prepare(nullptr, U16String(u"/t"));
-  channel.WaitForWorkerEnd();
-  EXPECT_FALSE(channel.HasWorkerEnded());
+  InstallWorker worker;
+  worker.WaitForEnd();
+  EXPECT_FALSE(worker.HasEnded());
+  EXPECT_EQ(worker.StartResult(), -1);
   U16String target;
   DistributionKit* kit = reinterpret_cast<DistributionKit*>(1);
   channel.TakeJob(&kit, &target);

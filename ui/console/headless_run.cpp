@@ -57,15 +57,16 @@ RunOutcome HeadlessRun::Run() {
   run.startupPassed = RunStartupSequence(context_, reporter);
   if (run.startupPassed && !cancelRequested_.load()) {
     channel_.SetNotifier(WakeLoop, &wake_);
+    worker_.SetEndNotifier(WakeLoop, &wake_);
     channel_.Prepare(&context_.kit, context_.targetDirectory);
     StartWorker(worker_, channel_);
     FollowWorker();
     channel_.SetNotifier(nullptr, nullptr);
-    U16String kept = channel_.KeptBackupDirectory();
+    U16String kept = worker_.KeptBackupDirectory();
     if (!kept.IsEmpty()) WriteLine(stderr, KeptBackupMessage(kept));
   }
   run.cancelRequested = cancelRequested_.load();
-  NoteInstallation(run, channel_);
+  NoteInstallation(run, worker_);
   RunOutcome outcome = DecideRunOutcome(run);
   if (outcome == RunOutcome::Installed) RecordChosenDirectory(context_);
   if (const char* key = FinalMessageKey(outcome)) WriteLine(stderr, GetMessageText(key));
@@ -86,7 +87,7 @@ void HeadlessRun::FollowWorker() {
       cancelPassed = true;
     }
     // Seen before the read: everything the worker published comes first.
-    bool ended = channel_.HasWorkerEnded();
+    bool ended = worker_.HasEnded();
     int32_t status = 0, percentage = 0;
     U16String text;
     channel_.Read(&status, &text, &percentage);

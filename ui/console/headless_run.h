@@ -34,7 +34,9 @@ class HeadlessRun {
 
   SetupContext context_;
   ProgressChannel channel_;
-  InstallWorker worker_;
   WakePipe wake_;
+  // After what it uses: destroyed first, it waits for a worker that still
+  // runs.
+  InstallWorker worker_;
   std::atomic<bool> cancelRequested_{false};
 };

@@ -47,7 +47,7 @@ RunOutcome RunWizard(int argumentCount, char** arguments, const CommandLineOptio
   // The process must not end while the worker still restores the template
   // directory, nor destroy the channel the worker still uses.
   dialog->WaitForWorkerEnd();
-  NoteInstallation(run, dialog->Channel());
+  NoteInstallation(run, dialog->Worker());
   return DecideRunOutcome(run);
 }
 

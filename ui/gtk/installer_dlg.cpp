@@ -43,8 +43,6 @@ CInstallerDlg::~CInstallerDlg() {
   for (guint source : signalSources_) {
     if (source) g_source_remove(source);
   }
-  // The worker still uses the channel and the kit until its very end.
-  if (workerStarted_) channel_.WaitForWorkerEnd();
   if (window_) gtk_widget_destroy(window_);
   if (sidePicture_) g_object_unref(sidePicture_);
   if (icon_) g_object_unref(icon_);

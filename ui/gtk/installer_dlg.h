@@ -1,7 +1,7 @@
 // The wizard window of the Linux program: one fixed-size toplevel with a
 // button row, the pages above it, and the wizard's state machine. It owns
 // everything of the run: the setup context with the kit, the progress
-// channel, the worker record and the pages.
+// channel, the install worker and the pages.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -86,6 +86,7 @@ class CInstallerDlg : public CWnd {
   SuccessFinalPage* SuccessPage() const { return successPage_.get(); }
   MessagePage* ErrorPage() const { return errorPage_.get(); }
   ProgressChannel& Channel() { return channel_; }
+  InstallWorker& Worker() { return worker_; }
 
  private:
   void FollowWorker();
@@ -131,6 +132,8 @@ class CInstallerDlg : public CWnd {
   // The main loop's sources for the stop signals.
   guint signalSources_[3] = {0, 0, 0};
 
+  // After the channel and the kit it uses: destroyed first, it waits for a
+  // worker that still runs.
   InstallWorker worker_;
   bool workerStarted_ = false;
   bool closing_ = false;

@@ -106,6 +106,7 @@ void CInstallerDlg::RunInstallation() {
   gtk_widget_set_sensitive(back_, FALSE);
   gtk_widget_set_sensitive(next_, FALSE);
   channel_.SetNotifier(WakeMainLoop, nullptr);
+  worker_.SetEndNotifier(WakeMainLoop, nullptr);
   channel_.Prepare(&context_.kit, context_.targetDirectory);
   ShowPage(progressPage_.get());
   state_ = WizardState::Copying;
@@ -122,7 +123,7 @@ void CInstallerDlg::FollowWorker() {
   for (;;) {
     // Seen before the read: everything the worker published comes before its
     // end, so a read after this sees the final values.
-    bool ended = channel_.HasWorkerEnded();
+    bool ended = worker_.HasEnded();
     int32_t status = 0, percentage = 0;
     U16String text;
     channel_.Read(&status, &text, &percentage);
@@ -154,8 +155,8 @@ void CInstallerDlg::FollowWorker() {
 }
 
 void CInstallerDlg::TellKeptBackup() {
-  while (!channel_.HasWorkerEnded()) gtk_main_iteration();
-  U16String kept = channel_.KeptBackupDirectory();
+  while (!worker_.HasEnded()) gtk_main_iteration();
+  U16String kept = worker_.KeptBackupDirectory();
   if (kept.IsEmpty()) return;
   // On standard error as well, for whoever started the program from a script.
   WriteLine(stderr, KeptBackupMessage(kept));
@@ -227,5 +228,5 @@ void CInstallerDlg::WaitForWorkerEnd() {
   if (!workerStarted_) return;
   // The last page stays up and redraws, but nothing acts any more.
   closing_ = true;
-  while (!channel_.HasWorkerEnded()) gtk_main_iteration();
+  while (!worker_.HasEnded()) gtk_main_iteration();
 }

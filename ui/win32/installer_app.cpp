@@ -59,7 +59,7 @@ bool CInstallerApp::InitInstance() {
   if (sheet->LoadPages()) {
     sheet->DoModal();
     run.startupPassed = sheet->StartupPassed();
-    NoteInstallation(run, sheet->Channel());
+    NoteInstallation(run, sheet->Worker());
   }
   SetExitCode(ExitStatusOf(DecideRunOutcome(run)));
   return false;

@@ -9,7 +9,6 @@
 #include "core/wizard_decisions.h"
 #include "localization/message_ids.h"
 #include "platform/fs_helpers.h"
-#include "platform/result_codes.h"
 #include "ui/win32/framework/window_text.h"
 #include "ui/win32/installer_sheet.h"
 
@@ -35,13 +34,8 @@ void LeaveFollowGuard() {
   InterlockedExchange(&follow_busy, 0);
 }
 
-uint32_t WorkerBody(void* argument) {
-  InstallWorkerJob* job = static_cast<InstallWorkerJob*>(argument);
-  return RunInstallWorker(*job->channel, job->pause);
-}
-
 // 0 and negative codes as they are, others as the HRESULT of a Win32 error.
-int32_t ResultOfExitCode(uint32_t code) {
+int32_t ResultInHresultForm(uint32_t code) {
   int32_t value = static_cast<int32_t>(code);
   if (value <= 0) return value;
   return static_cast<int32_t>((code & 0xFFFFu) | 0x80070000u);
@@ -59,7 +53,7 @@ void CInstallerSheet::OnPageActivated(int index) {
       break;
     case kProgress:
       SetWizardButtons(0);
-      StartWorker();
+      StartInstallation();
       break;
     case kCancelled:
     case kFailed:
@@ -94,7 +88,7 @@ LRESULT CInstallerSheet::OnWizardNext(int index) {
       return DialogOfPage(kProgress);
     case kProgress:
       // Only the worker's end leads on: its result decides where.
-      if (worker_) return CWizardPage::kStay;
+      if (followingWorker_) return CWizardPage::kStay;
       if (workerResult_ >= 0) {
         description_ = DescriptionExists(context_);
         return DialogOfPage(kInstalled);
@@ -126,29 +120,24 @@ void CInstallerSheet::ConfirmCancelDuringCopying() {
   if (!EnterFollowGuard()) return;
   // No file changes while the question is open: the worker pauses itself at
   // its next safe point, and the question waits for that.
-  if (worker_) pause_.PauseAndWait(kPauseWaitMs);
+  if (followingWorker_) pause_.PauseAndWait(kPauseWaitMs);
   if (ShowMessage(LoadText(IDS_ACCEPT_CANCEL), MB_YESNO | MB_ICONQUESTION) == IDYES)
     channel_.RequestCancel();
   pause_.Resume();
   LeaveFollowGuard();
 }
 
-void CInstallerSheet::StartWorker() {
+void CInstallerSheet::StartInstallation() {
   channel_.Prepare(&context_.kit, context_.targetDirectory);
   // The worker waits after its failure until the error box has been shown.
   pause_.Prepare(true);
   errorShown_ = false;
   workerResult_ = 0;
-  channel_.MarkWorkerStarted();
+  // A worker that cannot start has published its error and ended: the
+  // first tick shows the one and takes up the other.
+  StartWorker(worker_, channel_, &pause_);
+  followingWorker_ = true;
   SetTimer(Window(), kFollowTimer, kFollowPeriod, nullptr);
-  worker_ = std::make_unique<CWorkerThread>();
-  if (!worker_->Start(WorkerBody, &workerJob_)) {
-    // Nothing would ever be copied: a failed installation.
-    worker_.reset();
-    channel_.MarkWorkerEnded(kErrorNotEnoughMemory);
-    ShowMessage(LoadText(IDS_INSTALL_ERROR), MB_ICONERROR);
-    OnWorkerEnded(kErrorNotEnoughMemory);
-  }
 }
 
 void CInstallerSheet::OnTimer(UINT_PTR id) {
@@ -158,37 +147,38 @@ void CInstallerSheet::OnTimer(UINT_PTR id) {
 }
 
 void CInstallerSheet::FollowWorker() {
-  if (!worker_) return;
-  if (!worker_->HasEnded()) {
-    // Values that cannot be read this time (lock not had) stay as they were.
-    int32_t status = 0;
-    U16String text = progressText_;
-    int32_t percentage = progressPercentage_;
-    channel_.Read(&status, &text, &percentage);
-    progressText_ = text;
-    progressPercentage_ = percentage;
-    // The failure is shown once: the worker waits after publishing it until
-    // the box has been closed, then restores the directory while the
-    // failure stays in the channel.
-    if (status != 0 && !errorShown_) {
-      errorShown_ = true;
-      ShowMessage(text, MB_ICONERROR);
-      pause_.ErrorShown();
-    }
+  if (!followingWorker_) return;
+  // Seen before the read: everything the worker published comes first.
+  uint32_t result = 0;
+  bool ended = worker_.HasEnded(&result);
+  // Values that cannot be read this time (lock not had) stay as they were.
+  int32_t status = 0;
+  U16String text = progressText_;
+  int32_t percentage = progressPercentage_;
+  channel_.Read(&status, &text, &percentage);
+  progressText_ = text;
+  progressPercentage_ = percentage;
+  // The failure is shown once: the worker waits after publishing it until
+  // the box has been closed, then restores the directory while the failure
+  // stays in the channel.
+  if (status != 0 && !errorShown_) {
+    errorShown_ = true;
+    ShowMessage(text, MB_ICONERROR);
+    pause_.ErrorShown();
+  }
+  if (!ended) {
     if (CWizardPage* page = GetActivePage()) page->UpdateData(false);
     return;
   }
-  uint32_t exitCode = 0;
-  worker_->ExitCode(&exitCode);
-  worker_.reset();
-  OnWorkerEnded(exitCode);
+  followingWorker_ = false;
+  OnWorkerEnded(result);
 }
 
-void CInstallerSheet::OnWorkerEnded(uint32_t exitCode) {
-  workerResult_ = ResultOfExitCode(exitCode);
+void CInstallerSheet::OnWorkerEnded(uint32_t result) {
+  workerResult_ = ResultInHresultForm(result);
   // After the error box: where the originals the rollback could not put
   // back are kept.
-  U16String kept = channel_.KeptBackupDirectory();
+  U16String kept = worker_.KeptBackupDirectory();
   if (!kept.IsEmpty()) ShowMessage(KeptBackupMessage(kept), MB_ICONWARNING);
   if (!context_.silentMode) {
     PressButton(PSBTN_NEXT);

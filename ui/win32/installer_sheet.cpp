@@ -25,12 +25,12 @@ CInstallerSheet::CInstallerSheet(const LanguageChoice& language)
 
 CInstallerSheet::~CInstallerSheet() {
   // A worker still running uses the channel and the kit: it ends first,
-  // cancelled and with none of its waits holding it.
-  if (worker_ && !worker_->HasEnded()) {
+  // cancelled and with none of its waits holding it (worker_'s destruction
+  // waits for it).
+  if (followingWorker_ && !worker_.HasEnded()) {
     channel_.RequestCancel();
     pause_.ReleaseAll();
   }
-  worker_.reset();
 }
 
 void CInstallerSheet::LoadPage(CInstallerDlgPage& page, unsigned dialogId) {

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "core/install_worker.h"
@@ -16,7 +15,6 @@
 #include "core/worker_pause.h"
 #include "localization/language_choice.h"
 #include "ui/win32/framework/wizard_sheet.h"
-#include "ui/win32/framework/worker_thread.h"
 #include "ui/win32/installer_pages.h"
 
 class CInstallerSheet : public CWizardSheet, public StartupReporter {
@@ -39,6 +37,7 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
 
   SetupContext& Context() { return context_; }
   ProgressChannel& Channel() { return channel_; }
+  InstallWorker& Worker() { return worker_; }
   // The startup sequence ran and opened the kit.
   bool StartupPassed() const { return startupPassed_; }
   U16String LoadText(unsigned id) const;
@@ -58,7 +57,7 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
   // Finish on the installed page, after its data has been saved.
   void OpenDescription();
 
-  // The worker's result: its exit code, a positive code in HRESULT form.
+  // The worker's result, a positive code in HRESULT form.
   int32_t WorkerResult() const { return workerResult_; }
 
  protected:
@@ -71,9 +70,9 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
   void LoadPage(CInstallerDlgPage& page, unsigned dialogId);
   LRESULT DialogOfPage(int index) const { return pageIds_[static_cast<size_t>(index)]; }
   void EnterFinishMode();
-  void StartWorker();
+  void StartInstallation();
   void FollowWorker();
-  void OnWorkerEnded(uint32_t exitCode);
+  void OnWorkerEnded(uint32_t result);
   void ConfirmCancelDuringCopying();
 
   CWelcomePage welcomePage_;
@@ -91,8 +90,11 @@ class CInstallerSheet : public CWizardSheet, public StartupReporter {
   // Where the worker pauses: while the cancel question is open, and after
   // its failure until the error box has been closed.
   WorkerPause pause_;
-  InstallWorkerJob workerJob_{&channel_, &pause_};
-  std::unique_ptr<CWorkerThread> worker_;
+  // After what it uses: destroyed first, it waits for a worker that still
+  // runs.
+  InstallWorker worker_;
+  // The worker has started and its end has not been taken up yet.
+  bool followingWorker_ = false;
   int32_t workerResult_ = 0;
   // The worker's failure has been shown.
   bool errorShown_ = false;
