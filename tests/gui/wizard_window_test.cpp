@@ -362,6 +362,42 @@ TEST_F(WizardWindowTest, EscapeAsksBeforeClosingOnEveryPageButCopying) {
   }
 }
 
+// A cancel whose rollback cannot put an original back: its directory was
+// made immutable after the original went into the backup. The wizard says
+// where the original is kept, in a box of its own, and shows the error page.
+TEST_F(WizardWindowTest, AnOriginalThatCannotGoBackIsShownWhereItIsKept) {
+  if (geteuid() != 0) GTEST_SKIP() << "chattr +i needs root";
+  const std::string locked = root_ / "target/d1000";
+  MakeDirs(locked);
+  if (Shell("chattr +i '" + locked + "' 2>/dev/null") != 0 ||
+      Shell("chattr -i '" + locked + "'") != 0)
+    GTEST_SKIP() << "this file system has no immutable attribute";
+  WriteFileBytes(locked + "/f.txt", "old");
+  SetMTime(locked + "/f.txt", kOldSeconds);
+  StartWizard({kEnglish}, SlowKitFiles());
+  // The first entry replaces the original; then the directory is locked and
+  // the copying cancelled.
+  WhenInLoop during([&] { return ReadFileBytes(locked + "/f.txt") == "file 0"; },
+                    [&] {
+                      Shell("chattr +i '" + locked + "'");
+                      gtk_button_clicked(GTK_BUTTON(dialog_->CancelButton()));
+                    });
+  BoxAnswerer answerer(GTK_RESPONSE_OK);
+  InstallInto(root_ / "target");
+  Shell("chattr -i '" + locked + "'");
+  ASSERT_TRUE(during.done());
+  uint32_t result = 0;
+  ASSERT_TRUE(dialog_->Worker().HasEnded(&result));
+  EXPECT_EQ(result, 1223u) << "the copying ended before the cancel";
+  const std::string kept = Utf8(dialog_->Worker().KeptBackupDirectory());
+  EXPECT_EQ(ReadFileBytes(kept + "d1000/f.txt"), "old");
+  ASSERT_EQ(answerer.seen().size(), 1u);
+  EXPECT_EQ(answerer.seen()[0].text, Text("IDS_RESTORE_KEPTFILES") + " " + kept);
+  EXPECT_EQ(answerer.seen()[0].type, GTK_MESSAGE_ERROR);
+  EXPECT_EQ(dialog_->State(), WizardState::Error);
+  EXPECT_EQ(dialog_->CurrentPage(), dialog_->ErrorPage());
+}
+
 TEST_F(WizardWindowTest, OtherKeysArePassedOn) {
   StartWizard();
   GdkEventKey key{};
