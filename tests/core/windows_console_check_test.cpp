@@ -21,6 +21,7 @@
 #include "core/template_location.h"
 #include "localization/language_choice.h"
 #include "tests/support/kit_times.h"
+#include "tests/support/own_settings_folders.h"
 #include "tests/support/process_win32.h"
 #include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
@@ -34,22 +35,6 @@ std::wstring Wide(const std::string& utf8) {
   U16String units = U16(utf8);
   return std::wstring(reinterpret_cast<const wchar_t*>(units.Data()), units.Length());
 }
-
-// The launcher's settings folders of one test: the known folders of Windows
-// follow no variable, so the core is pointed at these, and the user's own
-// settings files are never read or written.
-class OwnSettingsFolders {
- public:
-  explicit OwnSettingsFolders(const std::string& root) {
-    MakeDirs(root + "\\roaming");
-    MakeDirs(root + "\\programdata");
-    OverrideSettingsFolders(U16(root + "\\roaming\\"), U16(root + "\\programdata\\"));
-  }
-  ~OwnSettingsFolders() { ClearSettingsFoldersOverride(); }
-  OwnSettingsFolders(const OwnSettingsFolders&) = delete;
-  OwnSettingsFolders& operator=(const OwnSettingsFolders&) = delete;
-  std::string perUser() const { return Utf8(CurrentSettingsLocations().perUserFile); }
-};
 
 // The first drive of the system that is a network drive, or empty.
 std::string NetworkDrive() {

@@ -14,6 +14,7 @@
 #include "localization/language_choice.h"
 #include "platform/win32/wide_text.h"
 #include "tests/support/kit_times.h"
+#include "tests/support/own_settings_folders.h"
 #include "tests/support/process_win32.h"
 #include "tests/support/recording_reporter.h"
 #include "tests/support/test_support.h"
@@ -28,6 +29,7 @@ TEST(WindowsInterruptedRun, ATerminatedRunIsUndoneAtTheNextStart) {
   MakeDirs(root / "tmp");
   ScopedEnv tmp("TMP", (root / "tmp").c_str());
   ScopedEnv temp("TEMP", (root / "tmp").c_str());
+  OwnSettingsFolders settings(root.path());
   const std::string target = root / "templates";
   MakeDirs(target + "\\sub");
   WriteFileBytes(target + "\\a.txt", "old a");
