@@ -29,12 +29,6 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kTempVariable[] = "TMP";
-#else
-constexpr char kTempVariable[] = "TMPDIR";
-#endif
-
 constexpr FileTime kAlphaTime = 0x01D9A0B0C0D0E0F0ull;
 
 std::vector<KitDescription> Descriptions() {

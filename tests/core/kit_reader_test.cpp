@@ -12,13 +12,6 @@
 
 namespace {
 
-// The variable that names the temporary directory.
-#ifdef _WIN32
-constexpr char kTempVariable[] = "TMP";
-#else
-constexpr char kTempVariable[] = "TMPDIR";
-#endif
-
 KitDescription Describe(const char* code, const char* product, const char* vendor,
                         const char* link) {
   return KitDescription{U16(code), U16(product), U16(vendor), U16(link)};

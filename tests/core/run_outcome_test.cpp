@@ -11,16 +11,6 @@
 #include "tests/support/test_support.h"
 #include "tools/mkkit/kit_writer.h"
 
-namespace {
-
-#ifdef _WIN32
-constexpr char kTempVariable[] = "TMP";
-#else
-constexpr char kTempVariable[] = "TMPDIR";
-#endif
-
-}  // namespace
-
 TEST(RunOutcome, DecidedFromWhatTheRunKnows) {
   struct Case {
     const char* what;

@@ -26,12 +26,9 @@
 
 namespace {
 
-// The variable that names the temporary directory.
 #ifdef _WIN32
-constexpr char kTempVariable[] = "TMP";
 constexpr bool kWindows = true;
 #else
-constexpr char kTempVariable[] = "TMPDIR";
 constexpr bool kWindows = false;
 #endif
 

@@ -25,12 +25,6 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kTempVariable[] = "TMP";
-#else
-constexpr char kTempVariable[] = "TMPDIR";
-#endif
-
 constexpr uint32_t kBlock = 64 * 1024;
 constexpr size_t kLargeSize = 16 * kBlock + 123;
 

@@ -9,11 +9,14 @@
 
 #include "platform/strings.h"
 
-// The system's separator in the tests' UTF-8 paths.
+// The system's separator in the tests' UTF-8 paths, and the variable that
+// names the temporary directory.
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
+constexpr char kTempVariable[] = "TMP";
 #else
 constexpr char kPathSeparator = '/';
+constexpr char kTempVariable[] = "TMPDIR";
 #endif
 
 // name with every "/" turned into the system's separator.
