@@ -31,6 +31,10 @@ uint32_t GetTempFreeSpace(uint32_t* bytes);
 uint32_t CreateTempFile(const U16String& directory, const U16String& prefix, U16String* name);
 // As CreateTempFile, but only ever inside directory (on Windows the same call).
 uint32_t CreateTempFileIn(const U16String& directory, const U16String& prefix, U16String* name);
+// Six letters or digits for a fresh name, different between processes and
+// between calls (Linux: the system's randomness). The exclusive creation,
+// not the letters, makes a name unique.
+U16String RandomNameLetters();
 // Makes the directory with every missing level. Linux: 0 also when it
 // exists, 2 when a level cannot be made. Windows: 183 when it exists, else
 // 0 or the system's error.

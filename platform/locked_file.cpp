@@ -1,6 +1,7 @@
 // What both forms of the locked file share: the search for a free name.
 #include "platform/locked_file.h"
 
+#include "platform/fs_helpers.h"
 #include "platform/paths.h"
 
 uint32_t LockedFile::CreateUnique(const U16String& directory, const U16String& prefix,
@@ -9,7 +10,7 @@ uint32_t LockedFile::CreateUnique(const U16String& directory, const U16String& p
   EnsureTrailingSeparator(base);
   base.Append(prefix);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    U16String candidate = base + RandomLetters() + suffix;
+    U16String candidate = base + RandomNameLetters() + suffix;
     uint32_t result = Create(candidate, use);
     if (result == 0) {
       *name = candidate;

@@ -57,9 +57,6 @@ class LockedFile {
   const U16String& path() const { return path_; }
 
  private:
-  // Six letters or digits from the system's own source of randomness.
-  static U16String RandomLetters();
-
   int64_t handle_ = -1;
   Use use_ = Use::kRecords;
   U16String path_;

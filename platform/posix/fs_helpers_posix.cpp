@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <new>
 #include <vector>
@@ -23,21 +24,6 @@ bool IsDirectory(const char* path) {
   return ::stat(path, &status) == 0 && (status.st_mode & 0xF000) == 0x4000;
 }
 
-constexpr char kNameAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
-NarrowString RandomSuffix() {
-  unsigned char bytes[6];
-  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-    static thread_local unsigned seed =
-        static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr));
-    for (unsigned char& b : bytes) b = static_cast<unsigned char>(rand_r(&seed));
-  }
-  char suffix[7];
-  for (int i = 0; i < 6; ++i) suffix[i] = kNameAlphabet[bytes[i] % (sizeof kNameAlphabet - 1)];
-  suffix[6] = 0;
-  return NarrowString(suffix);
-}
-
 // Creates a new empty file named prefix + six random characters inside
 // directory; the file must not exist before and a link is never followed.
 bool CreateExclusive(const NarrowString& directory, const NarrowString& prefix,
@@ -47,7 +33,7 @@ bool CreateExclusive(const NarrowString& directory, const NarrowString& prefix,
   if (!base.EndsWith('/')) base.Append('/');
   base.Append(prefix);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    NarrowString candidate = base + RandomSuffix();
+    NarrowString candidate = base + ToNarrow(RandomNameLetters());
     int fd = ::open(candidate.Data(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       ::close(fd);
@@ -117,7 +103,7 @@ bool MoveAcrossFileSystems(const NarrowString& source, const NarrowString& desti
   NarrowString scratch;
   bool made = false;
   for (int attempt = 0; attempt < 100 && !made; ++attempt) {
-    scratch = destination + ".mv" + RandomSuffix();
+    scratch = destination + ".mv" + ToNarrow(RandomNameLetters());
     if (S_ISLNK(status.st_mode)) {
       std::vector<char> link(static_cast<size_t>(status.st_size) + 1);
       ssize_t n = ::readlink(source.Data(), link.data(), link.size());
@@ -170,6 +156,20 @@ void RemoveEntry(int dirFd, const char* name) {
 }
 
 }  // namespace
+
+U16String RandomNameLetters() {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6];
+  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    static thread_local unsigned seed =
+        static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr));
+    for (unsigned char& b : bytes) b = static_cast<unsigned char>(rand_r(&seed));
+  }
+  U16String letters;
+  for (unsigned char b : bytes) letters.Append(kAlphabet[b % (sizeof kAlphabet - 1)]);
+  return letters;
+}
 
 uint32_t GetTempDirectory(U16String* path) {
   const char* tmpdir = std::getenv("TMPDIR");

@@ -4,18 +4,13 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <ctime>
 
 #include "platform/file_api.h"
 #include "platform/locked_file.h"
 
 namespace {
-
-constexpr char kNameAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 uint32_t CodeOf(int error) {
   switch (error) {
@@ -29,7 +24,7 @@ uint32_t CodeOf(int error) {
       return kErrorLockHeld;
     case ENOSPC:
     case EDQUOT:
-      return 112;  // ERROR_DISK_FULL
+      return kErrorDiskFull;
     case EACCES:
     case EPERM:
     case EROFS:
@@ -49,18 +44,6 @@ bool StillNamed(int fd, const NarrowString& path) {
 }
 
 }  // namespace
-
-U16String LockedFile::RandomLetters() {
-  unsigned char bytes[6];
-  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-    static thread_local unsigned seed =
-        static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr));
-    for (unsigned char& b : bytes) b = static_cast<unsigned char>(rand_r(&seed));
-  }
-  U16String letters;
-  for (unsigned char b : bytes) letters.Append(kNameAlphabet[b % (sizeof kNameAlphabet - 1)]);
-  return letters;
-}
 
 uint32_t LockedFile::Create(const U16String& path, Use use) {
   Close();

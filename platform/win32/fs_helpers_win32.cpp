@@ -69,6 +69,25 @@ uint32_t MakeTempFile(const U16String& directory, const U16String& prefix, U16St
 
 }  // namespace
 
+U16String RandomNameLetters() {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static LONG counter = 0;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  uint64_t state = static_cast<uint64_t>(now.QuadPart) ^
+                   (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
+                   static_cast<uint64_t>(InterlockedIncrement(&counter)) * 0x9E3779B97F4A7C15ull;
+  U16String letters;
+  for (int i = 0; i < 6; ++i) {
+    state ^= state >> 33;
+    state *= 0xFF51AFD7ED558CCDull;
+    state ^= state >> 29;
+    letters.Append(static_cast<char16_t>(kAlphabet[state % (sizeof kAlphabet - 1)]));
+  }
+  return letters;
+}
+
 uint32_t GetTempDirectory(U16String* path) {
   // Asked for its length first: the folder may lie deeper than 260 units.
   std::vector<wchar_t> buffer(MAX_PATH + 1);

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr char kNameAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
 HANDLE ToHandle(int64_t handle) {
   return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
 }
@@ -22,27 +20,7 @@ uint32_t LastCode() {
   return code ? code : kErrorInvalidParameter;
 }
 
-// Letters that differ between processes and between calls; the exclusive
-// creation, not the letters, makes the name unique.
-
 }  // namespace
-
-U16String LockedFile::RandomLetters() {
-  static LONG counter = 0;
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  uint64_t state = static_cast<uint64_t>(now.QuadPart) ^
-                   (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
-                   static_cast<uint64_t>(InterlockedIncrement(&counter)) * 0x9E3779B97F4A7C15ull;
-  U16String letters;
-  for (int i = 0; i < 6; ++i) {
-    state ^= state >> 33;
-    state *= 0xFF51AFD7ED558CCDull;
-    state ^= state >> 29;
-    letters.Append(static_cast<char16_t>(kNameAlphabet[state % (sizeof kNameAlphabet - 1)]));
-  }
-  return letters;
-}
 
 uint32_t LockedFile::Create(const U16String& path, Use use) {
   Close();
