@@ -51,9 +51,7 @@ void RecoverJournal(LockedFile& journal, RecoveryOutcome* outcome) {
     // Not a journal this program can read: it stays, and so does any backup.
     return;
   }
-  if (transaction.targetDirectory.IsEmpty() && transaction.backupDirectory.IsEmpty()) {
-    // Killed before it recorded anything: nothing to undo.
-  } else if (committed) {
+  if (committed) {
     RemoveTree(transaction.backupDirectory);
   } else {
     ProgressChannel unused;
