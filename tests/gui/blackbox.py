@@ -381,16 +381,19 @@ class Case:
             self.process.send_signal(number)
 
     def wait_for_copying(self):
-        """Until the installation's journal appears in TMPDIR: the run is
-        copying from then on."""
+        """Until the installation's backup directory appears in TMPDIR beside
+        its journal: the journal names both directories by then, and the run
+        is copying. (A journal alone may not have recorded anything yet.)"""
         deadline = time.monotonic() + WAIT_LIMIT
         while time.monotonic() < deadline:
-            if [n for n in os.listdir(self.tmp) if n.endswith(".journal")]:
+            names = os.listdir(self.tmp)
+            if [n for n in names if n + ".journal" in names
+                    and os.path.isdir(os.path.join(self.tmp, n))]:
                 return
             check(self.process.poll() is None,
                   "setup ended with status %s before it copied" % self.process.returncode)
             time.sleep(0.005)
-        raise Failure("no journal appeared in TMPDIR: %s" % os.listdir(self.tmp))
+        raise Failure("no backup directory appeared in TMPDIR: %s" % os.listdir(self.tmp))
 
     # --- reading windows --------------------------------------------------
     def main_window(self, snap):
